@@ -1,6 +1,14 @@
 #include "engine/canvas/canvas.h"
 
+#include <cstdio>
+
 namespace pelindra {
+
+std::string htmlColor(Color color) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%02x%02x%02x", redOf(color), greenOf(color), blueOf(color));
+  return buf;
+}
 
 void Canvas::setPen(const Pen& pen) {
   if (pen == pen_) return;

@@ -64,6 +64,9 @@ struct Font {
   friend bool operator==(const Font&, const Font&) = default;
 };
 
+// "#rrggbb", the colour as SVG, HTML and test dumps write it.
+std::string htmlColor(Color color);
+
 class Canvas {
  public:
   virtual ~Canvas() = default;
