@@ -7,9 +7,7 @@ namespace pelindra {
 
 namespace {
 
-bool validBits(int bits) {
-  return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-}
+bool validBits(int bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
 int bitsOf(PixelFormat format) {
   switch (format) {
@@ -121,15 +119,13 @@ void Dib::setPixel(int x, int y, Color color) {
   const unsigned r = redOf(color), g = greenOf(color), b = blueOf(color);
   switch (bits_) {
     case 16: {
-      const unsigned v = rgb565_ ? ((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3))
-                                 : ((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
+      const unsigned v =
+          rgb565_ ? ((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3)) : ((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
       row[2 * x] = std::uint8_t(v);
       row[2 * x + 1] = std::uint8_t(v >> 8);
       break;
     }
-    case 24:
-      row[3 * x] = std::uint8_t(b), row[3 * x + 1] = std::uint8_t(g), row[3 * x + 2] = std::uint8_t(r);
-      break;
+    case 24: row[3 * x] = std::uint8_t(b), row[3 * x + 1] = std::uint8_t(g), row[3 * x + 2] = std::uint8_t(r); break;
     case 32:
       row[4 * x] = std::uint8_t(b), row[4 * x + 1] = std::uint8_t(g), row[4 * x + 2] = std::uint8_t(r);
       row[4 * x + 3] = 0;
@@ -138,13 +134,15 @@ void Dib::setPixel(int x, int y, Color color) {
   }
 }
 
-unsigned Dib::nearestIndex(Color color) const {
+unsigned Dib::nearestIndex(Color color) const { return nearestEntry(colors_, color); }
+
+unsigned nearestEntry(std::span<const RgbQuad> table, Color color) {
   unsigned best = 0;
   long bestDistance = std::numeric_limits<long>::max();
-  for (std::size_t i = 0; i < colors_.size(); ++i) {
-    const long dr = long(colors_[i].red) - redOf(color);
-    const long dg = long(colors_[i].green) - greenOf(color);
-    const long db = long(colors_[i].blue) - blueOf(color);
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const long dr = long(table[i].red) - redOf(color);
+    const long dg = long(table[i].green) - greenOf(color);
+    const long db = long(table[i].blue) - blueOf(color);
     const long d = dr * dr + dg * dg + db * db;
     if (d < bestDistance) bestDistance = d, best = unsigned(i);
   }

@@ -30,6 +30,10 @@ constexpr std::uint8_t blueOf(Color c) { return std::uint8_t(c >> 16); }
 constexpr Color toColor(RgbQuad q) { return rgb(q.red, q.green, q.blue); }
 constexpr RgbQuad toQuad(Color c) { return {blueOf(c), greenOf(c), redOf(c), 0}; }
 
+// Nearest entry of a colour table by squared RGB distance, the first entry
+// winning ties; 0 for an empty table.
+unsigned nearestEntry(std::span<const RgbQuad> table, Color color);
+
 // Raised when a bitmap of the asked size cannot be represented or exceeds the
 // allocation cap; readers turn it into their own failure.
 class DibSizeError : public std::length_error {

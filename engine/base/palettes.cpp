@@ -72,17 +72,6 @@ unsigned NearestColor::operator()(Color color) {
   return answers_[cell];
 }
 
-unsigned NearestColor::search(Color color) const {
-  unsigned best = 0;
-  int bestDistance = std::numeric_limits<int>::max();
-  for (std::size_t i = 0; i < table_.size(); ++i) {
-    const int dr = int(table_[i].red) - redOf(color);
-    const int dg = int(table_[i].green) - greenOf(color);
-    const int db = int(table_[i].blue) - blueOf(color);
-    const int d = dr * dr + dg * dg + db * db;
-    if (d < bestDistance) bestDistance = d, best = unsigned(i);
-  }
-  return best;
-}
+unsigned NearestColor::search(Color color) const { return nearestEntry(table_, color); }
 
 }  // namespace pelindra

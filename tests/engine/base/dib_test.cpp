@@ -6,9 +6,12 @@ namespace pelindra {
 namespace {
 
 TEST(Dib, StrideIsPaddedTo32Bits) {
-  struct Case { int width, bits; std::size_t stride; };
-  for (const Case c : {Case{1, 1, 4}, Case{33, 1, 8}, Case{7, 4, 4}, Case{9, 4, 8}, Case{5, 8, 8},
-                       Case{3, 16, 8}, Case{1, 24, 4}, Case{5, 24, 16}, Case{3, 32, 12}}) {
+  struct Case {
+    int width, bits;
+    std::size_t stride;
+  };
+  for (const Case c : {Case{1, 1, 4}, Case{33, 1, 8}, Case{7, 4, 4}, Case{9, 4, 8}, Case{5, 8, 8}, Case{3, 16, 8},
+                       Case{1, 24, 4}, Case{5, 24, 16}, Case{3, 32, 12}}) {
     EXPECT_EQ(Dib::strideFor(c.width, c.bits), c.stride) << c.width << " x " << c.bits;
   }
 }
