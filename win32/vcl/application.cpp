@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include "win32/vcl/forms.h"
+#include "win32/vcl/menus.h"
+#include "win32/vcl/stdwin.h"
 
 namespace vcl {
 
@@ -24,6 +26,9 @@ TApplication::TApplication(HINSTANCE instance) : instance_(instance ? instance :
   if (const auto dot = name.rfind(L'.'); dot != std::wstring::npos) name.erase(dot);
   title_ = name;
 
+  params_ = SplitCommandLine(GetCommandLineW());
+  if (!params_.empty()) params_.erase(params_.begin());
+
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = WindowProc;
@@ -37,6 +42,33 @@ TApplication::~TApplication() {
   DestroyForms();
   if (handle_) DestroyWindow(handle_);
   if (Application == this) Application = nullptr;
+}
+
+std::vector<std::wstring> TApplication::SplitCommandLine(const std::wstring& commandLine) {
+  std::vector<std::wstring> out;
+  std::size_t i = 0;
+  const std::size_t n = commandLine.size();
+  for (;;) {
+    while (i < n && commandLine[i] <= L' ') ++i;
+    if (i >= n) break;
+    std::wstring arg;
+    bool quoted = false;
+    while (i < n && (quoted || commandLine[i] > L' ')) {
+      if (commandLine[i] == L'"')
+        quoted = !quoted;
+      else
+        arg += commandLine[i];
+      ++i;
+    }
+    out.push_back(arg);
+  }
+  return out;
+}
+
+std::wstring TApplication::ParamStr(int i) const {
+  if (i == 0) return exeName_;
+  if (i < 0 || i > int(params_.size())) return {};
+  return params_[std::size_t(i - 1)];
 }
 
 void TApplication::SetTitle(const std::wstring& title) {
@@ -85,6 +117,10 @@ bool TApplication::HandleMessage(MSG& msg) {
     terminated_ = true;
     return false;
   }
+  // Tab, Enter and Escape on the system controls of a form work as in dialogs.
+  if (msg.hwnd && TStdControl::FromHandle(msg.hwnd)) {
+    if (HWND root = GetAncestor(msg.hwnd, GA_ROOT); root && IsDialogMessageW(root, &msg)) return true;
+  }
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
   return true;
@@ -105,6 +141,13 @@ void TApplication::Terminate() {
   if (terminated_) return;
   terminated_ = true;
   PostQuitMessage(0);
+}
+
+void TApplication::ResetTerminated() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
+  terminated_ = false;
 }
 
 void TApplication::DestroyForms() {
@@ -138,6 +181,17 @@ LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
         Application->mainForm_->Close();
       } catch (...) {
         Application->HandleException(std::current_exception());
+      }
+    }
+    return 0;
+  }
+  if (msg == WM_INITMENUPOPUP) {
+    // A submenu of the open popup menu opens: its item hears a click.
+    if (TPopupMenu* menu = TPopupMenu::Active()) {
+      try {
+        menu->SubmenuOpening(reinterpret_cast<HMENU>(wp));
+      } catch (...) {
+        if (Application) Application->HandleException(std::current_exception());
       }
     }
     return 0;

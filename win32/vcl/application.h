@@ -31,6 +31,15 @@ class TApplication {
   // Full path of the running executable.
   const std::wstring& ExeName() const { return exeName_; }
 
+  // Command-line arguments split at blanks outside double quotes, quotes removed
+  // (so an unquoted path with blanks arrives in pieces).
+  int ParamCount() const { return int(params_.size()); }
+  // Argument i (1-based); 0 is the program's path; beyond the last, empty.
+  std::wstring ParamStr(int i) const;
+  // Replaces the arguments (tests start the program "with" arguments this way).
+  void SetParams(std::vector<std::wstring> params) { params_ = std::move(params); }
+  static std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine);
+
   // Creates a form owned by the application; the first one becomes the main form.
   template <class Form, class... Args>
   Form* CreateForm(Args&&... args) {
@@ -47,6 +56,9 @@ class TApplication {
   void ProcessMessages();
   void Terminate();
   bool Terminated() const { return terminated_; }
+  // Lets a terminated application run again, with the quit message taken back
+  // (tests run several programs' lives in one process).
+  void ResetTerminated();
 
   // Handles one message the way the loop would (dialog navigation, modal forms).
   bool HandleMessage(MSG& msg);
@@ -74,6 +86,7 @@ class TApplication {
   HWND handle_ = nullptr;
   std::wstring title_;
   std::wstring exeName_;
+  std::vector<std::wstring> params_;
   std::vector<std::unique_ptr<TForm>> forms_;
   TForm* mainForm_ = nullptr;
   TForm* activeForm_ = nullptr;

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "win32/vcl/application.h"
+#include "win32/vcl/stdwin.h"
 #include "win32/vcl/strings.h"
 
 namespace vcl {
@@ -265,6 +266,29 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CAPTURECHANGED:
       captured_ = nullptr;
       break;
+    case WM_COMMAND:
+      if (lp) {
+        if (TStdControl* control = TStdControl::FromHandle(reinterpret_cast<HWND>(lp))) {
+          control->Command(HIWORD(wp));
+          return 0;
+        }
+      } else if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) {
+        // Enter or Escape in a form: its default or cancel button answers.
+        if (TButton* button = FindButton(LOWORD(wp) == IDOK)) {
+          button->Click();
+          return 0;
+        }
+      }
+      break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      // Check boxes and radio buttons take the colour of the control they sit on.
+      SetBkColor(reinterpret_cast<HDC>(wp), color_);
+      if (!ctlBrush_ || ctlBrushColor_ != color_) {
+        ctlBrush_.reset(CreateSolidBrush(color_));
+        ctlBrushColor_ = color_;
+      }
+      return reinterpret_cast<LRESULT>(ctlBrush_.get());
     default:
       break;
   }
@@ -315,6 +339,16 @@ bool TWinControl::HandleMouse(UINT msg, WPARAM wp, LPARAM lp) {
     default:
       return false;
   }
+}
+
+TButton* TWinControl::FindButton(bool isDefault) const {
+  for (TControl* c : controls_) {
+    if (auto* b = dynamic_cast<TButton*>(c); b && b->Visible() && b->Enabled() && (isDefault ? b->Default : b->Cancel))
+      return b;
+    if (auto* w = dynamic_cast<TWinControl*>(c))
+      if (TButton* found = w->FindButton(isDefault)) return found;
+  }
+  return nullptr;
 }
 
 TControl* TWinControl::ControlAt(int x, int y) const {

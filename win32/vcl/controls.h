@@ -15,6 +15,7 @@
 namespace vcl {
 
 class TWinControl;
+class TButton;
 
 struct TFontSpec {
   std::wstring Name = L"MS Sans Serif";
@@ -109,8 +110,6 @@ class TGraphicControl : public TControl {
   explicit TGraphicControl(TWinControl* parent);
   // Draws the control with the canvas origin at the control's top left.
   virtual void Paint(TCanvas& canvas) = 0;
-  // True when the control fills its whole rectangle, so nothing below needs painting.
-  virtual bool Opaque() const { return false; }
   void Invalidate() override;
   POINT OriginInWindow() const override;
 
@@ -169,6 +168,8 @@ class TWinControl : public TControl {
   void AddControl(TControl* control);
   void RemoveControl(TControl* control);
   TControl* ControlAt(int x, int y) const;
+  // The first visible default (or cancel) button among the descendants.
+  TButton* FindButton(bool isDefault) const;
   bool HandleMouse(UINT msg, WPARAM wp, LPARAM lp);
   void BoundsChanged() override;
 
@@ -177,6 +178,8 @@ class TWinControl : public TControl {
   TControl* captured_ = nullptr;
   TControl* pressed_ = nullptr;
   bool realigning_ = false;
+  BrushHandle ctlBrush_;
+  COLORREF ctlBrushColor_ = 0;
 
  private:
   static LRESULT CALLBACK StaticWndProc(HWND, UINT, WPARAM, LPARAM);

@@ -1,0 +1,15 @@
+#pragma once
+// The JPEG quality dialog.
+
+#include "win32/vcl/forms.h"
+
+namespace pelindra::imaging {
+
+class TJpgForm : public vcl::TForm {
+ public:
+  TJpgForm();
+};
+
+extern TJpgForm* JpgForm;
+
+}  // namespace pelindra::imaging
