@@ -27,7 +27,8 @@ bool ExtractResource(const std::wstring& name, const std::wstring& path) {
 int RunAndWait(const std::wstring& file, const std::wstring& parameters, int showMode, bool wait) {
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof info;
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  // No error box of the shell: the callers report a converter that produced nothing.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   info.hwnd = vcl::Application ? vcl::Application->Handle() : nullptr;
   info.lpFile = file.c_str();
   info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();

@@ -37,8 +37,8 @@ class SettingsTest : public ::testing::Test {
   static void clear() {
     std::wstring none;
     RegAccess(HKEY_CURRENT_USER, RegDeleteKey, SettingsKey(), none, L"");
-    for (const wchar_t* key : {L"\\.pelbmp", L"\\PelPicture", L"\\.pelplt", L"\\pelpltFile", L"\\.pelico",
-                               L"\\pelicoFile"})
+    for (const wchar_t* key : {L"\\.zqb", L"\\PelPicture", L"\\.zqp", L"\\zqpFile", L"\\.zqi",
+                               L"\\zqiFile"})
       RegAccess(HKEY_CLASSES_ROOT, RegDeleteKey, key, none, L"");
   }
   const std::wstring own = vcl::Application->ExeName() + L" %L";
@@ -97,41 +97,41 @@ TEST_F(SettingsTest, ExtensionsAreStrippedAndChanged) {
 }
 
 TEST_F(SettingsTest, FirstAssociationKeepsTheEarlierHandler) {
-  setClassesValue(L"\\.pelbmp", L"PelPicture");
+  setClassesValue(L"\\.zqb", L"PelPicture");
   setClassesValue(L"\\PelPicture\\shell\\open\\command", L"C:\\windows\\mspaint.exe \"%1\"");
   setClassesValue(L"\\PelPicture\\DefaultIcon", L"C:\\windows\\mspaint.exe,1");
   setClassesValue(L"\\PelPicture\\shell\\open\\DropTarget", L"{DROP}", L"Clsid");
 
-  Associate(L"pelbmp");
-  EXPECT_EQ(ReadSetting(L"pelbmpOldUsr"), L"C:\\windows\\mspaint.exe \"%1\"");
-  EXPECT_EQ(ReadSetting(L"pelbmpOldIcon"), L"C:\\windows\\mspaint.exe,1");
-  EXPECT_EQ(ReadSetting(L"pelbmpDropTarget"), L"{DROP}");
+  Associate(L"zqb");
+  EXPECT_EQ(ReadSetting(L"zqbOldUsr"), L"C:\\windows\\mspaint.exe \"%1\"");
+  EXPECT_EQ(ReadSetting(L"zqbOldIcon"), L"C:\\windows\\mspaint.exe,1");
+  EXPECT_EQ(ReadSetting(L"zqbDropTarget"), L"{DROP}");
   EXPECT_EQ(classesValue(L"PelPicture\\shell\\open\\DropTarget", L"Clsid"), L"");
   EXPECT_EQ(classesValue(L"PelPicture\\shell\\open\\command"), own);
   EXPECT_EQ(classesValue(L"PelPicture\\DefaultIcon"), vcl::Application->ExeName() + L",0");
 
   // A second start finds its own command and keeps the backup as it is.
-  WriteSetting(L"pelbmpOldUsr", L"kept");
-  Associate(L"pelbmp");
-  EXPECT_EQ(ReadSetting(L"pelbmpOldUsr"), L"kept");
+  WriteSetting(L"zqbOldUsr", L"kept");
+  Associate(L"zqb");
+  EXPECT_EQ(ReadSetting(L"zqbOldUsr"), L"kept");
 
   // Uninstalling puts the earlier handler back.
-  WriteSetting(L"pelbmpOldUsr", L"C:\\windows\\mspaint.exe \"%1\"");
+  WriteSetting(L"zqbOldUsr", L"C:\\windows\\mspaint.exe \"%1\"");
   vcl::Application->SetParams({L"UnInstall"});
-  Associate(L"pelbmp");
+  Associate(L"zqb");
   EXPECT_EQ(classesValue(L"PelPicture\\shell\\open\\command"), L"C:\\windows\\mspaint.exe \"%1\"");
   EXPECT_EQ(classesValue(L"PelPicture\\DefaultIcon"), L"C:\\windows\\mspaint.exe,1");
   EXPECT_EQ(classesValue(L"PelPicture\\shell\\open\\DropTarget", L"Clsid"), L"{DROP}");
 }
 
 TEST_F(SettingsTest, NewTypesAndIcons) {
-  Associate(L"pelplt");
-  EXPECT_EQ(classesValue(L".pelplt"), L"pelpltFile");
-  EXPECT_EQ(classesValue(L"pelpltFile\\shell\\open\\command"), own);
-  EXPECT_EQ(ReadSetting(L"pelpltOldUsr"), L"");
+  Associate(L"zqp");
+  EXPECT_EQ(classesValue(L".zqp"), L"zqpFile");
+  EXPECT_EQ(classesValue(L"zqpFile\\shell\\open\\command"), own);
+  EXPECT_EQ(ReadSetting(L"zqpOldUsr"), L"");
 
-  Associate(L"pelico");
-  EXPECT_EQ(classesValue(L"pelicoFile\\DefaultIcon"), vcl::Application->ExeName() + L",0");
+  Associate(L"zqi");
+  EXPECT_EQ(classesValue(L"zqiFile\\DefaultIcon"), vcl::Application->ExeName() + L",0");
 
   std::wstring none;
   RegAccess(HKEY_CLASSES_ROOT, RegDeleteKey, L"\\.ico", none, L"");
