@@ -1,0 +1,25 @@
+#pragma once
+// Cutting a rectangle out of a picture, and finding a uniform border to cut.
+
+#include "engine/base/dib.h"
+
+namespace pelindra::imaging {
+
+// The rectangle of width x height whose top-left corner is (left, top) of the
+// picture, as a 24-bit bitmap; parts of it outside the picture are white.
+// Throws std::invalid_argument when width or height is not positive.
+Dib Crop(const Dib& picture, int width, int height, int left, int top);
+
+// The smallest rectangle that holds every pixel differing from the colour of
+// the bottom-left pixel (all zero when there is none).
+struct FitBox {
+  int FitLeft = 0, FitTop = 0, FitWidth = 0, FitHeight = 0;
+  friend bool operator==(const FitBox&, const FitBox&) = default;
+};
+
+// Whether the picture has a removable uniform border: its FitBox is at least
+// four pixels narrower or lower than the picture. A picture of one colour has
+// nothing to keep and so nothing to remove. Sets box in every case.
+bool CropFitTest(const Dib& picture, FitBox& box);
+
+}  // namespace pelindra::imaging
