@@ -57,16 +57,20 @@ Taps makeTaps(int source, int result) {
       else
         count = 1, w[0] = 1;
     }
-    // Quantise, then give the rounding remainder to the largest weight so that
-    // a flat area stays exactly flat.
+    // Quantise the running total rather than each weight: every weight stays
+    // within one step of its share, even across thousands of source pixels,
+    // and the weights add up to exactly one, so a flat area stays flat.
     std::int32_t* out = &t.weight[std::size_t(i) * std::size_t(t.maxCount)];
-    int sum = 0, largest = 0;
+    double total = 0;
+    for (int k = 0; k < count; ++k) total += w[std::size_t(k)];
+    double running = 0;
+    long done = 0;
     for (int k = 0; k < count; ++k) {
-      out[k] = std::int32_t(std::lround(w[std::size_t(k)] * kOne));
-      sum += out[k];
-      if (out[k] > out[largest]) largest = k;
+      running += w[std::size_t(k)];
+      const long upTo = k == count - 1 ? kOne : std::lround(running / total * kOne);
+      out[k] = std::int32_t(upTo - done);
+      done = upTo;
     }
-    out[largest] += kOne - sum;
     t.first[std::size_t(i)] = first;
     t.count[std::size_t(i)] = count;
   }

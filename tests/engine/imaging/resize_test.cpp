@@ -66,6 +66,16 @@ TEST(ResizeBitmap, ShrinkingAveragesTheArea) {
   EXPECT_EQ(two.pixel(1, 0), rgb(200, 200, 200));  // (90 + 255 x 2) / 3
 }
 
+TEST(ResizeBitmap, ShrinkingFarWeighsEverySourcePixelAlike) {
+  // One white column among 4000 black ones counts for 1/4000 wherever it is.
+  for (const int column : {0, 1234, 3999}) {
+    const Dib in = Paint(4000, 1, PixelFormat::Bits24, [=](int x, int) { return x == column ? kWhite : kBlack; });
+    EXPECT_EQ(ResizeBitmap(in, 1, 1).pixel(0, 0), kBlack) << column;
+  }
+  const Dib half = Paint(4000, 1, PixelFormat::Bits24, [](int x, int) { return x < 2000 ? kWhite : kBlack; });
+  EXPECT_EQ(ResizeBitmap(half, 1, 1).pixel(0, 0), rgb(128, 128, 128));
+}
+
 TEST(ResizeBitmap, EnlargingInterpolatesBetweenPixelCentres) {
   const Dib in = Paint(2, 1, PixelFormat::Bits24, [](int x, int) { return x ? kWhite : kBlack; });
   const Dib out = ResizeBitmap(in, 4, 3);
