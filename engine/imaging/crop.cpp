@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "engine/base/numbers.h"
 #include "engine/imaging/rows.h"
 
 namespace pelindra::imaging {
@@ -23,6 +24,14 @@ Dib Crop(const Dib& picture, int width, int height, int left, int top) {
     std::memcpy(out.scanLine(int(y - top)) + (x0 - left) * 3, from + x0 * 3, std::size_t(x1 - x0) * 3);
   }
   return out;
+}
+
+CropRect SelectionToPicture(int x1, int y1, int x2, int y2, long double scaleFactor) {
+  const long double f = scaleFactor >= 1 ? 1 : scaleFactor;
+  if (f == 0) throw NumberError("a scale factor of zero");
+  const int left = std::min(x1, x2), top = std::min(y1, y2);
+  const long long width = 0LL + std::max(x1, x2) - left, height = 0LL + std::max(y1, y2) - top;
+  return {roundToInt(left / f), roundToInt(top / f), roundToInt(width / f), roundToInt(height / f)};
 }
 
 bool CropFitTest(const Dib& picture, FitBox& box) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/base/numbers.h"
 #include "tests/engine/imaging/pictures.h"
 
 namespace pelindra::imaging {
@@ -63,6 +64,21 @@ TEST(CropFit, OneColourHasNothingToCrop) {
   EXPECT_FALSE(CropFitTest(Solid(30, 20, kYellow), box));
   EXPECT_EQ(box, FitBox{});
   EXPECT_FALSE(CropFitTest(Dib(), box));
+}
+
+TEST(Selection, MapsToThePictureAtItsScale) {
+  struct Case {
+    int x1, y1, x2, y2;
+    long double f;
+    CropRect want;
+  };
+  for (const Case c : {Case{10, 20, 40, 60, 100, {10, 20, 30, 40}}, Case{40, 60, 10, 20, 1, {10, 20, 30, 40}},
+                       Case{10, 20, 40, 60, 0.5L, {20, 40, 60, 80}}, Case{10, 20, 11, 25, 0.3L, {33, 67, 3, 17}}}) {
+    EXPECT_EQ(SelectionToPicture(c.x1, c.y1, c.x2, c.y2, c.f), c.want) << c.x1 << "," << c.y1 << " f " << double(c.f);
+  }
+  EXPECT_THROW(SelectionToPicture(1, 1, 5, 5, 0), NumberError);
+  EXPECT_FALSE(CanCrop(SelectionToPicture(0, 0, 2, 50, 1)));
+  EXPECT_TRUE(CanCrop(SelectionToPicture(0, 0, 3, 3, 1)));
 }
 
 TEST(Crop, OutsideThePictureIsWhite) {
