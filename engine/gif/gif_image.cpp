@@ -1227,6 +1227,7 @@ const GIFBitmap* TGIFImage::PictureBitmap() {
   if (first->FrameWidth() == GetWidth() && first->FrameHeight() == GetHeight()) {
     if (const GIFBitmap* rendering = first->FrameRendering()) *bitmap = *rendering;
   } else {
+    CheckScreenSize();
     bitmap->Palette = GetPalette();
     bitmap->Image = Dib(GetWidth(), GetHeight(), 24);
     if (const GIFBitmap* rendering = first->FrameRendering())
@@ -1239,6 +1240,10 @@ const GIFBitmap* TGIFImage::PictureBitmap() {
 std::unique_ptr<GIFBitmap> TGIFImage::AssignTo() {
   const GIFBitmap* bitmap = PictureBitmap();
   return bitmap ? std::make_unique<GIFBitmap>(*bitmap) : std::make_unique<GIFBitmap>();
+}
+
+void TGIFImage::CheckScreenSize() const {
+  if (std::uint64_t(GetWidth()) * std::uint64_t(GetHeight()) > Limits.MaxFramePixels) GIFError("Image is too large");
 }
 
 void TGIFImage::DropComposite() {

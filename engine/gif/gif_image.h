@@ -599,6 +599,8 @@ class TGIFImage : public TGIFObject {
   void Progress(TGIFObject* sender, ProgressStage stage, int percent, bool redrawNow, const std::string& message);
   void Changed();
   void DropComposite();
+  // A bitmap of the logical screen's size must stay within the limits.
+  void CheckScreenSize() const;
   // Draws the picture (a still frame, or the animation's composite) on a canvas.
   void Draw(TGIFPaintCanvas& canvas, Rect rect);
   const GIFBitmap* CompositeBitmap() const { return composite_.get(); }

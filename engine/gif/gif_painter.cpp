@@ -156,6 +156,7 @@ void DrawGIF(TGIFImage& image, TGIFPaintCanvas& canvas, Rect rect) {
     TGIFPaintCanvas* target = &canvas;
     Rect targetRect = rect;
     if (!(flags & DrawDirect)) {
+      image.CheckScreenSize();
       auto composite = std::make_unique<GIFBitmap>();
       composite->Palette = image.GetPalette();
       composite->Image = Dib(image.GetWidth(), image.GetHeight(), 24);
