@@ -182,9 +182,25 @@ void Hpgl_To_Dxf::run(Run& r) {
       r.pos_y = y;
     }
   };
+  auto polyline_start = [&] {
+    out << "0" << NL << "POLYLINE" << NL << "8" << NL << pen_layer << NL << "66" << NL << "1" << NL << "40" << NL
+        << number(r.line_width) << NL << "41" << NL << number(r.line_width) << NL;
+  };
   auto vertex = [&](double x, double y) {
     out << "0" << NL << "VERTEX" << NL << "8" << NL << pen_layer << NL << "10" << NL << number(x) << NL << "20" << NL
         << number(y) << NL;
+  };
+  // A tick joins the open stroke; without one it is a small polyline of its
+  // own, since vertices outside a POLYLINE belong to nothing.
+  auto tick = [&](double dx, double dy) {
+    if (!r.in_polyline) polyline_start();
+    vertex(r.pos_x - dx, r.pos_y - dy);
+    vertex(r.pos_x + dx, r.pos_y + dy);
+    vertex(r.pos_x, r.pos_y);
+    if (r.in_polyline)
+      r.vertex_count += 3;
+    else
+      out << "0" << NL << "SEQEND" << NL;
   };
   auto end_polyline = [&] {
     if (!r.in_polyline) return;
@@ -250,16 +266,10 @@ void Hpgl_To_Dxf::run(Run& r) {
         break;
       }
       case 7:  // XT
-        vertex(r.pos_x, r.pos_y - r.tick);
-        vertex(r.pos_x, r.pos_y + r.tick);
-        vertex(r.pos_x, r.pos_y);
-        r.vertex_count += 3;
+        tick(0, r.tick);
         break;
       case 8:  // YT
-        vertex(r.pos_x - r.tick, r.pos_y);
-        vertex(r.pos_x + r.tick, r.pos_y);
-        vertex(r.pos_x, r.pos_y);
-        r.vertex_count += 3;
+        tick(r.tick, 0);
         break;
       case 9:  // SC
         r.tick = double((static_cast<long double>(param2) - param1) * 0.000125L);

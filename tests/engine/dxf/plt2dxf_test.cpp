@@ -63,8 +63,9 @@ TEST(HpglToDxf, Instructions) {
       // Relative moves add to the pen position and are written while the pen is down.
       {"SP1;PA40,40;PD;PR40,0,0,40;PU;", "P V1,1 V2,1 V2,2 S"},
       // Ticks: SC's y range sets their half length, whether or not a stroke is open.
-      {"SP1;SC0,0,0,8000;PA40,40;XT;", "V1,0 V1,2 V1,1"},
-      {"SP1;PA40,40;YT;", "V0.5,1 V1.5,1 V1,1"},
+      // Without an open stroke a tick is a polyline of its own.
+      {"SP1;SC0,0,0,8000;PA40,40;XT;", "P V1,0 V1,2 V1,1 S"},
+      {"SP1;PA40,40;PD;YT;PU;", "P V1,1 V0.5,1 V1.5,1 V1,1 S"},
       // Unknown instructions and lower case are ignored; the last instruction is not repeated.
       {"SP1;LBQZ;px40,40;ZZ;CI40;", "C0,0,1"},
       // Labels are not understood: their text is scanned like instructions.
