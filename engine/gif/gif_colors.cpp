@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/base/convert.h"
+#include "engine/base/palettes.h"
 #include "engine/gif/gif_dither.h"
 
 namespace pelindra {
@@ -20,29 +22,23 @@ Palette WebPaletteEntries() {
 
 PaletteHandle MakeWebPalette() { return MakePalette(WebPaletteEntries()); }
 
+namespace {
+
+Palette FromQuads(const std::vector<RgbQuad>& quads) {
+  Palette p;
+  for (const RgbQuad& q : quads) p.push_back({q.red, q.green, q.blue, 0});
+  return p;
+}
+
+}  // namespace
+
 const Palette& SystemDefaultPalette() {
-  static const Palette p = {{0, 0, 0, 0},       {128, 0, 0, 0},     {0, 128, 0, 0},     {128, 128, 0, 0},
-                            {0, 0, 128, 0},     {128, 0, 128, 0},   {0, 128, 128, 0},   {192, 192, 192, 0},
-                            {192, 220, 192, 0}, {166, 202, 240, 0}, {255, 251, 240, 0}, {160, 160, 164, 0},
-                            {128, 128, 128, 0}, {255, 0, 0, 0},     {0, 255, 0, 0},     {255, 255, 0, 0},
-                            {0, 0, 255, 0},     {255, 0, 255, 0},   {0, 255, 255, 0},   {255, 255, 255, 0}};
+  static const Palette p = FromQuads(system20Palette());
   return p;
 }
 
 const Palette& HalftonePalette() {
-  static const Palette p = [] {
-    const Palette& system = SystemDefaultPalette();
-    Palette h(system.begin(), system.begin() + 10);
-    const Palette cube = WebPaletteEntries();
-    h.insert(h.end(), cube.begin(), cube.end());
-    // Twenty grays between the six of the cube.
-    for (int i = 1; h.size() < 246; ++i) {
-      const int v = (i * 255 + 10) / 21;
-      h.push_back({std::uint8_t(v), std::uint8_t(v), std::uint8_t(v), 0});
-    }
-    h.insert(h.end(), system.begin() + 10, system.end());
-    return h;
-  }();
+  static const Palette p = FromQuads(halftonePalette());
   return p;
 }
 
@@ -191,21 +187,7 @@ Palette OctreePalette(const Dib& source24, int n) {
 // ---------------------------------------------------------------------------
 
 void ConvertTo24(Dib& bitmap) {
-  if (bitmap.bitsPerPixel() == 24) return;
-  Dib out(bitmap.width(), bitmap.height(), 24);
-  for (int y = 0; y < bitmap.height(); ++y) {
-    std::uint8_t* row = out.scanLine(y);
-    if (bitmap.bitsPerPixel() == 32) {
-      const std::uint8_t* src = bitmap.scanLine(y);
-      for (int x = 0; x < bitmap.width(); ++x) std::memcpy(row + 3 * x, src + 4 * x, 3);
-      continue;
-    }
-    for (int x = 0; x < bitmap.width(); ++x) {
-      const Color c = bitmap.pixel(x, y);
-      row[3 * x] = blueOf(c), row[3 * x + 1] = greenOf(c), row[3 * x + 2] = redOf(c);
-    }
-  }
-  bitmap = std::move(out);
+  if (bitmap.bitsPerPixel() != 24) bitmap = convertDib(bitmap, 24);
 }
 
 TDIBReader::TDIBReader(Dib& bitmap, PixelFormat format) : bitmap_(bitmap) {

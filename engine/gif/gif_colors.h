@@ -18,8 +18,7 @@ Palette WebPaletteEntries();
 PaletteHandle MakeWebPalette();
 // The platform's stock default palette: its 20 static colours.
 const Palette& SystemDefaultPalette();
-// The halftone palette of an 8-bit screen: the first ten static colours, the
-// colour cube, a gray ramp, and the last ten static colours.
+// The halftone palette of an 8-bit screen.
 const Palette& HalftonePalette();
 
 struct TColorMatch {

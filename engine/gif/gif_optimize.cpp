@@ -103,15 +103,18 @@ void TGIFSubImage::Assign(const Dib& bitmap, const Dib* mask) {
   if (bitmap.empty()) return;
   SetBounds(FrameLeft(), FrameTop(), bitmap.width(), bitmap.height());
   const int width = FrameWidth(), height = FrameHeight();
+  // The converted bitmap becomes the frame's rendering once the import is done;
+  // reading its colours into the local table would drop it before.
+  std::unique_ptr<GIFBitmap> converted;
   if (IsIndexedBits(bitmap.bitsPerPixel())) {
-    bitmap_ = std::make_unique<GIFBitmap>(GIFBitmap{bitmap, PaletteOf(bitmap)});
+    converted = std::make_unique<GIFBitmap>(GIFBitmap{bitmap, PaletteOf(bitmap)});
   } else {
     Dib source = bitmap;
-    bitmap_ = ReduceColors(source, image_ ? image_->ReductionMethod : GIFDefaults.ReductionMethod,
-                           image_ ? image_->DitherKind : GIFDefaults.DitherKind, nullptr,
-                           image_ ? image_->ReductionDepth : GIFDefaults.ReductionDepth);
+    converted = ReduceColors(source, image_ ? image_->ReductionMethod : GIFDefaults.ReductionMethod,
+                             image_ ? image_->DitherKind : GIFDefaults.DitherKind, nullptr,
+                             image_ ? image_->ReductionDepth : GIFDefaults.ReductionDepth);
   }
-  Dib& dib = bitmap_->Image;
+  Dib& dib = converted->Image;
   if (!IsIndexedBits(dib.bitsPerPixel())) ConvertTo24(dib);
   pixels_.assign(std::size_t(width) * std::size_t(height), 0);
   if (image_) image_->Progress(this, ProgressStage::Starting, 0, false, "Converting...");
@@ -158,6 +161,7 @@ void TGIFSubImage::Assign(const Dib& bitmap, const Dib* mask) {
         }
       }
     }
+    bitmap_ = std::move(converted);
     if (mask) {
       LocalColors.OptimizeColors();
       const int count = LocalColors.Count();
