@@ -278,43 +278,29 @@ void TGIFEncoder::Encode(GIFByteStream& stream, const std::uint8_t* pixels, int 
   stream.WriteByte(0);
 }
 
-void TGIFEncoder::Output(int code) {
-  if (pending_bits_ == 0)
-    accumulator_ = std::uint32_t(code);
-  else
-    accumulator_ |= std::uint32_t(code) << pending_bits_;
-  pending_bits_ += code_width_;
-  while (pending_bits_ >= 8) {
-    writer_->WriteByte(std::uint8_t(accumulator_));
-    accumulator_ >>= 8;
-    pending_bits_ -= 8;
-  }
-  if (code == end_code_ && pending_bits_ > 0) {
-    writer_->WriteByte(std::uint8_t(accumulator_));
-    accumulator_ = 0;
-    pending_bits_ = 0;
-  }
-}
+void TGIFEncoder::Output(int code) { Pack(code); }
 
 void TGIFEncoder::EmitClear() {
   just_cleared_ = true;
   Output(clear_code_);
 }
 
-int TGIFEncoder::NextPixel() {
-  if (row_left_ == 0) {
-    if (!interlace_) {
-      ++row_;
-    } else {
-      row_ += kPassStep[pass_];
-      while (row_ >= height_ && pass_ < 3) {
-        ++pass_;
-        row_ = kPassStart[pass_];
-      }
+void TGIFEncoder::NextRow() {
+  if (!interlace_) {
+    ++row_;
+  } else {
+    row_ += kPassStep[pass_];
+    while (row_ >= height_ && pass_ < 3) {
+      ++pass_;
+      row_ = kPassStart[pass_];
     }
-    cursor_ = data_ + std::size_t(row_) * std::size_t(width_);
-    row_left_ = width_;
   }
+  cursor_ = data_ + std::size_t(row_) * std::size_t(width_);
+  row_left_ = width_;
+}
+
+int TGIFEncoder::NextPixel() {
+  if (row_left_ == 0) NextRow();
   --row_left_;
   --pixels_left_;
   const int pixel = *cursor_++;
@@ -325,18 +311,6 @@ int TGIFEncoder::NextPixel() {
 // ---------------------------------------------------------------------------
 
 void THashTable::Clear() { slots_.fill(0xFFFFFFFFu); }
-
-int THashTable::Lookup(std::uint32_t key) const {
-  int slot = int((key ^ (key >> 4)) % kSize);
-  const int d = slot == 0 ? 1 : kSize - slot;
-  for (;;) {
-    const std::uint32_t entry = slots_[std::size_t(slot)];
-    if ((entry >> 12) == 0xFFFFFu) return -1;
-    if ((entry >> 12) == key) return int(entry & 0xFFF);
-    slot -= d;
-    if (slot < 0) slot += kSize;
-  }
-}
 
 void THashTable::Insert(std::uint32_t key, int code) {
   int slot = int((key ^ (key >> 4)) % kSize);
@@ -349,7 +323,7 @@ void THashTable::Insert(std::uint32_t key, int code) {
 }
 
 void TLZWEncoder::Output(int code) {
-  TGIFEncoder::Output(code);
+  Pack(code);
   if (just_cleared_) {
     code_width_ = initial_code_width_;
     max_code_ = (1 << code_width_) - 1;
@@ -369,23 +343,35 @@ void TLZWEncoder::EmitClear() {
 void TLZWEncoder::Compress() {
   next_free_ = clear_code_ + 2;
   EmitClear();
-  prefix_ = NextPixel();
+  int prefix = NextPixel();
+  // The rest row by row: the same visiting order as NextPixel, without its per-pixel bookkeeping.
   while (pixels_left_ > 0) {
-    const int pixel = NextPixel();
-    const std::uint32_t key = std::uint32_t(prefix_) << 8 | std::uint32_t(pixel);
-    const int code = table_.Lookup(key);
-    if (code >= 0) {
-      prefix_ = code;
-      continue;
+    if (row_left_ == 0) NextRow();
+    const std::uint8_t* p = cursor_;
+    const int n = row_left_;
+    for (int x = 0; x < n; ++x) {
+      const int pixel = p[x];
+      if (pixel >= color_count_) GIFError("Color not in color table");
+      const std::uint32_t key = std::uint32_t(prefix) << 8 | std::uint32_t(pixel);
+      int empty;
+      const int code = table_.Lookup(key, empty);
+      if (code >= 0) {
+        prefix = code;
+        continue;
+      }
+      TLZWEncoder::Output(prefix);
+      prefix = pixel;
+      if (next_free_ >= 4095)
+        TLZWEncoder::EmitClear();
+      else
+        table_.Store(empty, key, next_free_++);
     }
-    Output(prefix_);
-    prefix_ = pixel;
-    if (next_free_ >= 4095)
-      EmitClear();
-    else
-      table_.Insert(key, next_free_++);
+    cursor_ += n;
+    row_left_ = 0;
+    pixels_left_ -= n;
   }
-  Output(prefix_);
+  prefix_ = prefix;
+  TLZWEncoder::Output(prefix_);
 }
 
 // ---------------------------------------------------------------------------

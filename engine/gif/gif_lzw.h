@@ -53,8 +53,29 @@ class TGIFEncoder {
   virtual void Output(int code);
   virtual void EmitClear();
   virtual void Compress() = 0;
+  // Joins a code to the pending bits and passes whole bytes to the writer; the
+  // end code flushes the rest as a final byte.
+  void Pack(int code) {
+    if (pending_bits_ == 0)
+      accumulator_ = std::uint32_t(code);
+    else
+      accumulator_ |= std::uint32_t(code) << pending_bits_;
+    pending_bits_ += code_width_;
+    while (pending_bits_ >= 8) {
+      writer_->WriteByte(std::uint8_t(accumulator_));
+      accumulator_ >>= 8;
+      pending_bits_ -= 8;
+    }
+    if (code == end_code_ && pending_bits_ > 0) {
+      writer_->WriteByte(std::uint8_t(accumulator_));
+      accumulator_ = 0;
+      pending_bits_ = 0;
+    }
+  }
   // The next pixel in visiting order (rows, or the four interlace passes).
   int NextPixel();
+  // Moves to the next row in visiting order.
+  void NextRow();
 
   TGIFWriter* writer_ = nullptr;
   int color_count_ = 0;
@@ -84,8 +105,27 @@ class THashTable {
   static constexpr int kSize = 8009;
   THashTable() { Clear(); }
   void Clear();
-  // The code stored for key, or -1.
-  int Lookup(std::uint32_t key) const;
+  // The code stored for key, or -1; on a miss `empty` is the slot an insert of key takes.
+  int Lookup(std::uint32_t key, int& empty) const {
+    int slot = int((key ^ (key >> 4)) % kSize);
+    const int d = slot == 0 ? 1 : kSize - slot;
+    for (;;) {
+      const std::uint32_t entry = slots_[std::size_t(slot)];
+      if ((entry >> 12) == key) return int(entry & 0xFFF);
+      if ((entry >> 12) == 0xFFFFFu) {
+        empty = slot;
+        return -1;
+      }
+      slot -= d;
+      if (slot < 0) slot += kSize;
+    }
+  }
+  int Lookup(std::uint32_t key) const {
+    int empty;
+    return Lookup(key, empty);
+  }
+  // Stores key at a slot found empty by Lookup.
+  void Store(int slot, std::uint32_t key, int code) { slots_[std::size_t(slot)] = (key << 12) | std::uint32_t(code); }
   void Insert(std::uint32_t key, int code);
 
  private:
