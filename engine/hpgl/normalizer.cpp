@@ -35,6 +35,12 @@ bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool isSeparator(unsigned char c) { return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n'; }
 int toInt(Real v, int lo, int hi) { return std::isfinite(v) ? int(std::clamp<Real>(v, lo, hi)) : lo; }
 
+void appendInt(std::string& out, std::int64_t v) {
+  char buf[24];
+  const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+  out.append(buf, end);
+}
+
 // The normalised stream: pen moves in whole plotter units, one pair each. A
 // drawing that reaches below or left of the origin is shifted so that it
 // starts there: the viewer picks the sheet by the drawing's upper right.
@@ -68,28 +74,25 @@ class Writer {
     std::string out = "IN;";
     out.reserve(size_);
     const std::int64_t dx = minX_ < 0 ? -minX_ : 0, dy = minY_ < 0 ? -minY_ : 0;
-    char buf[64];
     for (const auto& r : records_) {
-      char* p = buf;
       switch (r.kind) {
         case 'U':
         case 'D':
-          *p++ = 'P';
-          *p++ = r.kind;
-          p = std::to_chars(p, buf + sizeof buf, r.x + dx).ptr;
-          *p++ = ',';
-          p = std::to_chars(p, buf + sizeof buf, r.y + dy).ptr;
+          out += 'P';
+          out += r.kind;
+          appendInt(out, r.x + dx);
+          out += ',';
+          appendInt(out, r.y + dy);
           break;
         case 'S':
         case 'V':
-          *p++ = r.kind;
-          *p++ = r.kind == 'S' ? 'P' : 'S';
-          p = std::to_chars(p, buf + sizeof buf, r.x).ptr;
+          out += r.kind == 'S' ? "SP" : "VS";
+          appendInt(out, r.x);
           break;
-        default: *p++ = 'P'; *p++ = 'G';
+        default:
+          out += "PG";
       }
-      *p++ = ';';
-      out.append(buf, std::size_t(p - buf));
+      out += ';';
     }
     return out;
   }
