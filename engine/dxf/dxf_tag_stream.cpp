@@ -10,8 +10,10 @@
 
 namespace pelindra {
 
+std::filesystem::path dxf_path(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
+
 DXF_File_Source::DXF_File_Source(const std::string& path) {
-  const std::filesystem::path p(path);
+  const std::filesystem::path p = dxf_path(path);
   in_.open(p, std::ios::binary);
   if (!in_) throw std::ios_base::failure("Cannot open file \"" + path + "\"");
   std::error_code ec;

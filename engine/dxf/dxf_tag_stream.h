@@ -7,6 +7,7 @@
 // line without a line break does not count as read.
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -16,6 +17,9 @@
 #include <string_view>
 
 namespace pelindra {
+
+// A path given as UTF-8 text, on every platform.
+std::filesystem::path dxf_path(const std::string& utf8);
 
 // Where the bytes come from.
 class DXF_Source {
@@ -30,7 +34,8 @@ class DXF_Source {
 
 class DXF_File_Source : public DXF_Source {
  public:
-  // Throws std::ios_base::failure when the file cannot be opened.
+  // The path is UTF-8. Throws std::ios_base::failure when the file cannot be
+  // opened.
   explicit DXF_File_Source(const std::string& path);
   std::uint64_t size() const override { return size_; }
   void seek(std::uint64_t offset) override;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/base/numbers.h"
+#include "engine/dxf/dxf_tag_stream.h"
 
 namespace pelindra {
 
@@ -323,7 +324,7 @@ std::string Hpgl_To_Dxf::convert(std::span<const std::uint8_t> input) {
 void Hpgl_To_Dxf::convert(const std::string& input_path, const std::string& output_path) {
   cancelled = false;
   const Finish finish{cancelled};
-  const std::filesystem::path in_path(input_path), out_path(output_path);
+  const std::filesystem::path in_path = dxf_path(input_path), out_path = dxf_path(output_path);
   std::ifstream in(in_path, std::ios::binary);
   if (!in) throw std::ios_base::failure("Cannot open file \"" + input_path + "\"");
   std::error_code ec;

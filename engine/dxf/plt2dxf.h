@@ -29,7 +29,7 @@ class Hpgl_To_Dxf {
   // Called after every instruction: let pending window messages run.
   std::function<void()> process_messages;
 
-  // Converts a file. The output appears only when the conversion is complete:
+  // Converts a file (paths in UTF-8). The output appears only when the conversion is complete:
   // it is written under a temporary name beside the output and renamed over
   // it, so a cancel or an I/O error leaves an existing output file as it was.
   // Throws std::ios_base::failure when the input cannot be read or the output

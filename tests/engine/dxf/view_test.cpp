@@ -164,9 +164,11 @@ TEST(DxfView, LoadStatusAndFileErrors) {
   EXPECT_TRUE(dxf_load_status().no_load_running);
 
   const std::string text = entities_file({{0, "LINE"}, {10, "0"}, {20, "0"}, {11, "5"}, {21, "5"}});
-  test::writeBytes(dir / "one.dxf", std::vector<std::uint8_t>(text.begin(), text.end()));
-  view.load((dir / "one.dxf").string(), 100, 100, nullptr);
-  EXPECT_EQ(view.drawing()->name, "one.dxf");
+  // File names are UTF-8.
+  const std::string name = "pl\xc3\xa4n.dxf";
+  test::writeBytes(dir.path() / dxf_path(name), std::vector<std::uint8_t>(text.begin(), text.end()));
+  view.load((dir.path() / dxf_path(name)).string(), 100, 100, nullptr);
+  EXPECT_EQ(view.drawing()->name, name);
   EXPECT_EQ(view.view_max.x, 5);
   view.timer_tick();
   // All bytes of the file read: round(100 x size / (size + 1)).
