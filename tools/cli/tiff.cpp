@@ -2,6 +2,9 @@
 // read as the carried converter reads it, written as a BMP.
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
 
 #include "engine/base/bmp.h"
 #include "engine/imaging/tiff_writer.h"
@@ -25,9 +28,20 @@ int tiffWrite(const std::vector<std::string>& args) {
   return kOk;
 }
 
+// Pictures of tens of megabytes are read in one piece.
+std::vector<std::uint8_t> readWhole(const std::string& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary | std::ios::ate);
+  if (!in) throw std::runtime_error("cannot open " + path);
+  std::vector<std::uint8_t> bytes(std::size_t(in.tellg()));
+  in.seekg(0);
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size())))
+    throw std::runtime_error("cannot read " + path);
+  return bytes;
+}
+
 int tiffRead(const std::vector<std::string>& args) {
   if (args.size() != 2) throw UsageError{"expected an input TIFF and an output file"};
-  const auto bytes = ReadFile(args[0]);
+  const auto bytes = readWhole(args[0]);
   Dib dib;
   try {
     dib = ReadTiffToDib(bytes);

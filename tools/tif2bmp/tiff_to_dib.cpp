@@ -117,6 +117,30 @@ Dib ReadTiffToDib(std::span<const std::uint8_t> file, const TiffReadLimits& limi
   char message[1024] = "";
   if (!TIFFRGBAImageOK(tif.get(), message)) throw TiffReadError(message);
 
+  // Plain 8-bit RGB in strips, the commonest kind, goes straight into the
+  // bitmap's rows without the 32-bit detour.
+  std::uint16_t planar = PLANARCONFIG_CONTIG, extra = 0;
+  std::uint16_t* extraTypes = nullptr;
+  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_PLANARCONFIG, &planar);
+  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_EXTRASAMPLES, &extra, &extraTypes);
+  std::uint16_t orientation = ORIENTATION_TOPLEFT;
+  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
+  if (photometric == PHOTOMETRIC_RGB && bits == 8 && samples == 3 && extra == 0 && planar == PLANARCONFIG_CONTIG &&
+      orientation == ORIENTATION_TOPLEFT && !TIFFIsTiled(tif.get()) && TIFFScanlineSize(tif.get()) == tmsize_t(w) * 3) {
+    Dib dib(int(w), int(h), 24);
+    std::vector<std::uint8_t> line(std::size_t(w) * 3);
+    for (std::uint32_t y = 0; y < h; ++y) {
+      if (TIFFReadScanline(tif.get(), line.data(), y, 0) < 0) fail("unreadable picture data");
+      std::uint8_t* out = dib.scanLine(int(y));
+      for (std::size_t x = 0; x < w; ++x, out += 3) {
+        out[0] = line[3 * x + 2];
+        out[1] = line[3 * x + 1];
+        out[2] = line[3 * x];
+      }
+    }
+    return dib;
+  }
+
   std::vector<std::uint32_t> raster(std::size_t(w) * h);
   if (!TIFFReadRGBAImageOriented(tif.get(), w, h, raster.data(), ORIENTATION_TOPLEFT, 1))
     fail("unreadable picture data");
