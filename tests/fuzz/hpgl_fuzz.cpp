@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes to the plotter-file normaliser and to the viewer's
-// HPGL reader. Whatever the normaliser writes must be read by the viewer as it
+// Feeds arbitrary bytes to the plotter-file normaliser, the metafile plotter
+// and the viewer's HPGL reader. Whatever the normaliser writes must be read by the viewer as it
 // stands: no command it would send back for conversion, no bad coordinate.
 
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/canvas/recording_canvas.h"
+#include "engine/hpgl/emf_to_hpgl.h"
 #include "engine/hpgl/normalizer.h"
 #include "engine/hpgl/plotter.h"
 
@@ -17,6 +18,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pelindra::HpglEngine raw;
     raw.PlotBytes("raw", {data, data + size}, canvas);
   } catch (const pelindra::HpglError&) {
+  }
+
+  // Metafile records plotted must be read by the viewer as well.
+  try {
+    const std::string plotted = pelindra::EmfToHpgl({data, size});
+    pelindra::HpglEngine engine;
+    canvas.clear();
+    engine.PlotBytes("plotted", {plotted.begin(), plotted.end()}, canvas);
+    if (engine.NeedsConversion) std::abort();
+  } catch (const pelindra::EmfError&) {
+  } catch (const pelindra::HpglNormalizeError&) {
   }
 
   pelindra::HpglNormalizeLimits limits;

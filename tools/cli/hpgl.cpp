@@ -1,9 +1,11 @@
 // hpgl-normalize and hpgl-svg: plotter files in any dialect to the plain HPGL
-// the CAD viewer reads, and that HPGL drawn as the viewer draws it.
+// the CAD viewer reads, and that HPGL drawn as the viewer draws it; emf-hpgl:
+// a metafile plotted.
 
 #include <cstdio>
 
 #include "engine/canvas/svg_canvas.h"
+#include "engine/hpgl/emf_to_hpgl.h"
 #include "engine/hpgl/normalizer.h"
 #include "engine/hpgl/plotter.h"
 #include "tools/cli/command.h"
@@ -45,6 +47,16 @@ int hpglSvg(const std::vector<std::string>& args) {
   return kOk;
 }
 
+int emfHpgl(const std::vector<std::string>& args) {
+  if (args.size() != 2) throw UsageError{"expected an input metafile and an output file"};
+  const auto bytes = ReadFile(args[0]);
+  const std::string out = EmfToHpgl(bytes);
+  WriteFileAtomically(args[1], {out.begin(), out.end()});
+  return kOk;
+}
+
+const Registration emf{{"emf-hpgl", "<in.emf> <out.plt>",
+                        "an enhanced metafile plotted as an HP 7475A would draw it (A4, six pens)", emfHpgl}};
 const Registration normalize{{"hpgl-normalize", "<in> <out>",
                               "plotter file in any HP-GL dialect to plain HPGL (IN, SP, PU, PD, PG, VS)",
                               hpglNormalize}};
