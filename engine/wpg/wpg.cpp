@@ -51,23 +51,16 @@ class Reader {
       throw WpgError("not a WordPerfect graphics file");
     if (file_[9] != 0x16) throw WpgError("a WordPerfect file that holds no graphics");
     picture_.version = file_[10];
+    if (picture_.version == 2) return runVersion2();
     if (picture_.version != 1) throw WpgError("WPG version " + std::to_string(picture_.version) + " is not read");
     std::size_t at = u32(file_, 4);
     for (std::size_t count = 0; at < file_.size(); ++count) {
       if (count >= limits_.maxRecords) throw WpgError("too many records");
-      const std::uint8_t type = file_[at++];
-      std::uint64_t length = byte(at++);
-      if (length == 0xFF) {
-        length = u16(file_, need(at, 2));
-        at += 2;
-        if (length & 0x8000) {
-          length = (length & 0x7FFF) << 16 | u16(file_, need(at, 2));
-          at += 2;
-        }
-      }
-      if (length > file_.size() - at) throw WpgError("damaged record");
-      rec_ = file_.subspan(at, std::size_t(length));
-      at += std::size_t(length);
+      const std::uint8_t type = byte(at++);
+      const std::uint64_t n = length(at);
+      if (n > file_.size() - at) throw WpgError("damaged record");
+      rec_ = file_.subspan(at, std::size_t(n));
+      at += std::size_t(n);
       if (type == kEnd) break;
       record(type);
     }
@@ -82,6 +75,76 @@ class Reader {
     return u16(b, at) | std::uint32_t(u16(b, at + 2)) << 16;
   }
   std::uint8_t byte(std::size_t at) const { return file_[need(at, 1)]; }
+
+  // A length as both versions store it: one byte, or 0xFF and 16 bits, or
+  // (high bit set) 31 bits in two words.
+  std::uint64_t length(std::size_t& at) const {
+    std::uint64_t n = byte(at++);
+    if (n == 0xFF) {
+      n = u16(file_, need(at, 2));
+      at += 2;
+      if (n & 0x8000) {
+        n = (n & 0x7FFF) << 16 | u16(file_, need(at, 2));
+        at += 2;
+      }
+    }
+    return n;
+  }
+
+  // Version 2 files: records of class, type, extension and length. Their
+  // bitmaps are read (uncompressed, up to 8 bits a pixel, placed by the
+  // bitmap record before them); other records are skipped.
+  WpgPicture runVersion2() {
+    std::size_t at = u32(file_, 4);
+    int hres = 1200, vres = 1200;
+    Rect place;
+    for (std::size_t count = 0; at < file_.size(); ++count) {
+      if (count >= limits_.maxRecords) throw WpgError("too many records");
+      need(at, 2);
+      const std::uint8_t type = file_[at + 1];
+      at += 2;
+      length(at);  // extension: part of the record's data
+      const std::uint64_t n = length(at);
+      if (n > file_.size() - at) throw WpgError("damaged record");
+      rec_ = file_.subspan(at, std::size_t(n));
+      at += std::size_t(n);
+      if (type == 0x02) break;  // end
+      switch (type) {
+        case 0x01:  // start: resolution and the picture's box
+          hres = std::max<int>(1, f16(0));
+          vres = std::max<int>(1, f16(2));
+          picture_.width = (f16(9) - f16(5)) * 1200 / hres;
+          picture_.height = (f16(11) - f16(7)) * 1200 / vres;
+          break;
+        case 0x0C: {  // colour palette: start, count, then red, green, blue, alpha
+          const unsigned start = f16(0), count = f16(2);
+          for (unsigned i = 0; i < count && start + i < 256; ++i)
+            palette_[start + i] = rgb(f8(4 + 4 * i), f8(5 + 4 * i), f8(6 + 4 * i));
+          break;
+        }
+        case 0x1B: {  // bitmap position: the last twelve bytes
+          if (rec_.size() < 12) throw WpgError("damaged record");
+          const std::size_t b = rec_.size() - 12;
+          place = {s16(b) * 1200 / hres, s16(b + 2) * 1200 / vres, s16(b + 4) * 1200 / hres, s16(b + 6) * 1200 / vres};
+          break;
+        }
+        case 0x0E: {  // image data: width, height, depth code, compression
+          const int w = s16(0), h = s16(2), code = f8(4);
+          if (f8(5) != 0) throw WpgError("compressed WPG 2 bitmaps are not read");
+          if (code < 1 || code > 4) throw WpgError("WPG 2 bitmap of unknown depth");
+          const int depth = 1 << (code - 1);
+          auto it = item(WpgItem::Kind::Bitmap);
+          it.bitmap = rawBitmap(6, w, h, depth);
+          it.box = {place.left, place.top, place.right, place.bottom};
+          picture_.items.push_back(std::move(it));
+          break;
+        }
+        default: break;
+      }
+    }
+    if (picture_.items.empty()) throw WpgError("nothing in this WPG 2 file can be drawn");
+    return std::move(picture_);
+  }
   std::size_t need(std::size_t at, std::size_t n) const {
     if (at + n > file_.size()) throw WpgError("damaged record");
     return at;
@@ -152,6 +215,19 @@ class Reader {
       }
     }
     data.resize(total);
+    return toDib(data, width, height, depth);
+  }
+
+  Dib rawBitmap(std::size_t at, int width, int height, int depth) {
+    if (width <= 0 || height <= 0) throw WpgError("bitmap without pixels");
+    if (std::uint64_t(width) * height > limits_.maxBitmapPixels) throw WpgError("bitmap too large");
+    const std::size_t total = (std::size_t(width) * depth + 7) / 8 * std::size_t(height);
+    if (at + total > rec_.size()) throw WpgError("damaged bitmap");
+    return toDib({rec_.begin() + std::ptrdiff_t(at), rec_.begin() + std::ptrdiff_t(at + total)}, width, height, depth);
+  }
+
+  Dib toDib(const std::vector<std::uint8_t>& data, int width, int height, int depth) const {
+    const std::size_t rowBytes = (std::size_t(width) * depth + 7) / 8;
     Dib dib(width, height, depth == 2 ? 4 : depth);
     dib.colors().resize(std::size_t(1) << dib.bitsPerPixel());
     // Two-colour bitmaps are black and white whatever the colour map holds.

@@ -1,9 +1,10 @@
 #pragma once
 // WordPerfect graphics (WPG) files: the records of a version 1 file read into
-// a picture of shapes, text and bitmaps, which draws itself on a canvas.
+// a picture of shapes, text and bitmaps, which draws itself on a canvas;
+// of version 2 files the uncompressed bitmaps are read.
 // Coordinates are WordPerfect units (1200 per inch) with y pointing up.
 // The reader is bounded (record count, points, bitmap sizes) and never reads
-// outside its input; version 2 files are refused with a clear message.
+// outside its input.
 
 #include <cstdint>
 #include <span>

@@ -106,6 +106,37 @@ TEST(ReadWpg, BitmapRunsAndRepeatedLines) {
           << x << "," << y;
 }
 
+TEST(ReadWpg, Version2Bitmaps) {
+  std::vector<std::uint8_t> b = {0xFF, 'W', 'P', 'C', 16, 0, 0, 0, 1, 0x16, 2, 0, 0, 0, 0, 0};
+  auto add = [&](int type, std::vector<std::uint8_t> body) {
+    b.insert(b.end(), {4, std::uint8_t(type), 0, std::uint8_t(body.size())});
+    b.insert(b.end(), body.begin(), body.end());
+  };
+  auto start = le16({1200, 1200});
+  start.push_back(0);
+  for (auto part : {le16({0, 0, 4, 2}), le16({0, 0, 4, 2, 0})}) start.insert(start.end(), part.begin(), part.end());
+  add(0x01, start);
+  auto palette = le16({0, 2});
+  palette.insert(palette.end(), {0, 0, 0, 0, 200, 100, 50, 0});
+  add(0x0C, palette);
+  add(0x1B, le16({0, 0, 0, 4, 2, 75, 75}));
+  auto image = le16({4, 2});
+  image.insert(image.end(), {4, 0, 0, 1, 1, 0, 1, 1, 1, 1});  // 8 bits a pixel, not compressed
+  add(0x0E, image);
+  add(0x02, {});
+  const WpgPicture p = ReadWpg(b);
+  EXPECT_EQ(p.version, 2);
+  EXPECT_EQ(p.width, 4);
+  ASSERT_EQ(p.items.size(), 1u);
+  const Dib& d = p.items[0].bitmap;
+  EXPECT_EQ(d.pixel(0, 0), rgb(0, 0, 0));
+  EXPECT_EQ(d.pixel(1, 0), rgb(200, 100, 50));
+  EXPECT_EQ(d.pixel(2, 1), rgb(200, 100, 50));
+
+  b[b.size() - 4 - 14 + 5] = 1;  // compressed: not read
+  EXPECT_THROW(ReadWpg(b), WpgError);
+}
+
 TEST(ReadWpg, RefusesDamagedAndForeignFiles) {
   EXPECT_THROW(ReadWpg(std::vector<std::uint8_t>(20, 0)), WpgError);
   auto v2 = wpg({});
