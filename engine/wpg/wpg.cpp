@@ -92,8 +92,8 @@ class Reader {
   }
 
   // Version 2 files: records of class, type, extension and length. Their
-  // bitmaps are read (uncompressed, up to 8 bits a pixel, placed by the
-  // bitmap record before them); other records are skipped.
+  // bitmaps are read (plain or run-length coded, 1 to 8 or 24 bits a pixel,
+  // placed by the bitmap record before them); other records are skipped.
   WpgPicture runVersion2() {
     std::size_t at = u32(file_, 4);
     int hres = 1200, vres = 1200;
@@ -129,12 +129,12 @@ class Reader {
           break;
         }
         case 0x0E: {  // image data: width, height, depth code, compression
-          const int w = s16(0), h = s16(2), code = f8(4);
-          if (f8(5) != 0) throw WpgError("compressed WPG 2 bitmaps are not read");
-          if (code < 1 || code > 4) throw WpgError("WPG 2 bitmap of unknown depth");
-          const int depth = 1 << (code - 1);
+          const int w = s16(0), h = s16(2), code = f8(4), compression = f8(5);
+          const int depth = code >= 1 && code <= 4 ? 1 << (code - 1) : code == 8 ? 24 : 0;
+          if (depth == 0) throw WpgError("WPG 2 bitmap of unknown depth");
+          if (compression > 1) throw WpgError("WPG 2 bitmap of unknown coding");
           auto it = item(WpgItem::Kind::Bitmap);
-          it.bitmap = rawBitmap(6, w, h, depth);
+          it.bitmap = compression == 1 ? runLengthBitmap2(6, w, h, depth) : rawBitmap(6, w, h, depth);
           it.box = {place.left, place.top, place.right, place.bottom};
           picture_.items.push_back(std::move(it));
           break;
@@ -218,16 +218,64 @@ class Reader {
     return toDib(data, width, height, depth);
   }
 
-  Dib rawBitmap(std::size_t at, int width, int height, int depth) {
+  std::size_t checkedSize(int width, int height, int depth) const {
     if (width <= 0 || height <= 0) throw WpgError("bitmap without pixels");
     if (std::uint64_t(width) * height > limits_.maxBitmapPixels) throw WpgError("bitmap too large");
-    const std::size_t total = (std::size_t(width) * depth + 7) / 8 * std::size_t(height);
+    return (std::size_t(width) * depth + 7) / 8 * std::size_t(height);
+  }
+
+  Dib rawBitmap(std::size_t at, int width, int height, int depth) {
+    const std::size_t total = checkedSize(width, height, depth);
     if (at + total > rec_.size()) throw WpgError("damaged bitmap");
     return toDib({rec_.begin() + std::ptrdiff_t(at), rec_.begin() + std::ptrdiff_t(at + total)}, width, height, depth);
   }
 
+  // Version 2 runs, in units of a set number of bytes: 0x7D sets the unit,
+  // 0x7F and 0xFF give n + 1 units of zero or 0xFF bytes, 0xFE repeats the
+  // last whole scan line n times, other bytes with the high bit set repeat the
+  // next unit (low bits + 1) times, and the rest give that many + 1 units as
+  // they are.
+  Dib runLengthBitmap2(std::size_t at, int width, int height, int depth) {
+    const std::size_t total = checkedSize(width, height, depth), rowBytes = total / std::size_t(height);
+    std::vector<std::uint8_t> data;
+    data.reserve(total);
+    std::size_t unit = 1;
+    auto room = [&](std::size_t n) { return std::min(n, total - data.size()); };
+    while (data.size() < total && at < rec_.size()) {
+      const std::uint8_t op = rec_[at++];
+      if (op == 0x7D) {
+        unit = std::clamp<std::size_t>(f8(at++), 1, 4);
+      } else if (op == 0x7F || op == 0xFF) {
+        data.insert(data.end(), room((f8(at++) + 1u) * unit), op == 0x7F ? 0 : 0xFF);
+      } else if (op == 0xFE) {
+        const std::size_t n = f8(at++), full = data.size() / rowBytes * rowBytes;
+        for (std::size_t i = 0; i < n && data.size() < total; ++i)
+          for (std::size_t k = 0, m = room(rowBytes); k < m; ++k) data.push_back(full ? data[full - rowBytes + k] : 0);
+      } else if (op == 0x7E) {
+        throw WpgError("WPG 2 bitmap of unknown coding");
+      } else {
+        const std::size_t n = (op & 0x7Fu) + 1, bytes = (op & 0x80 ? 1 : n) * unit;
+        if (at + bytes > rec_.size()) throw WpgError("damaged bitmap");
+        for (std::size_t i = 0; i < (op & 0x80 ? n : 1); ++i)
+          for (std::size_t k = 0; k < bytes && data.size() < total; ++k) data.push_back(rec_[at + k]);
+        at += bytes;
+      }
+    }
+    data.resize(total);
+    return toDib(data, width, height, depth);
+  }
+
   Dib toDib(const std::vector<std::uint8_t>& data, int width, int height, int depth) const {
     const std::size_t rowBytes = (std::size_t(width) * depth + 7) / 8;
+    if (depth == 24) {  // red, green, blue
+      Dib dib(width, height, 24);
+      for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+          const std::uint8_t* p = data.data() + rowBytes * std::size_t(y) + 3 * std::size_t(x);
+          dib.setPixel(x, y, rgb(p[0], p[1], p[2]));
+        }
+      return dib;
+    }
     Dib dib(width, height, depth == 2 ? 4 : depth);
     dib.colors().resize(std::size_t(1) << dib.bitsPerPixel());
     // Two-colour bitmaps are black and white whatever the colour map holds.

@@ -1,7 +1,7 @@
 #pragma once
 // WordPerfect graphics (WPG) files: the records of a version 1 file read into
 // a picture of shapes, text and bitmaps, which draws itself on a canvas;
-// of version 2 files the uncompressed bitmaps are read.
+// of version 2 files the bitmaps (plain and run-length coded) are read.
 // Coordinates are WordPerfect units (1200 per inch) with y pointing up.
 // The reader is bounded (record count, points, bitmap sizes) and never reads
 // outside its input.

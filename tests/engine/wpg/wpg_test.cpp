@@ -133,8 +133,19 @@ TEST(ReadWpg, Version2Bitmaps) {
   EXPECT_EQ(d.pixel(1, 0), rgb(200, 100, 50));
   EXPECT_EQ(d.pixel(2, 1), rgb(200, 100, 50));
 
-  b[b.size() - 4 - 14 + 5] = 1;  // compressed: not read
+  b[b.size() - 4 - 14 + 5] = 2;  // a coding that is not known
   EXPECT_THROW(ReadWpg(b), WpgError);
+
+  // Runs: a unit of one byte, two zero bytes, two bytes as they are, then
+  // that line twice more.
+  b.resize(b.size() - 4 - 14 - 4);
+  auto runs = le16({32, 3});
+  runs.insert(runs.end(), {1, 1, 0x7D, 1, 0x7F, 1, 0x01, 0x3F, 0xFF, 0xFE, 2});
+  add(0x0E, runs);
+  add(0x02, {});
+  const Dib bits = ReadWpg(b).items.at(0).bitmap;
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 32; ++x) EXPECT_EQ(bits.index(x, y), x >= 18 ? 1u : 0u) << x << "," << y;
 }
 
 TEST(ReadWpg, RefusesDamagedAndForeignFiles) {
