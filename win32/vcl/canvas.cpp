@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "win32/vcl/bitmap.h"
 #include "win32/vcl/graphics.h"
 #include "win32/vcl/strings.h"
 
@@ -188,7 +189,16 @@ void TCanvas::Draw(int x, int y, TGraphic& graphic) {
 }
 
 void TCanvas::StretchDraw(const RECT& r, TGraphic& graphic) {
-  if (!graphic.Empty()) graphic.Draw(*this, r);
+  if (graphic.Empty()) return;
+  if ((r.right < r.left || r.bottom < r.top) && !dynamic_cast<TBitmap*>(&graphic)) {
+    // A mirrored rectangle: only bitmaps mirror themselves, so other kinds go
+    // through their pixels.
+    TBitmap pixels;
+    pixels.Assign(graphic);
+    pixels.Draw(*this, r);
+    return;
+  }
+  graphic.Draw(*this, r);
 }
 
 void TCanvas::CopyRect(const RECT& dest, TCanvas& source, const RECT& src) {

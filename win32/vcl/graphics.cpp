@@ -71,4 +71,8 @@ void TGraphic::Progress(TProgressStage stage, int percent, const std::wstring& m
   OnProgress(this, stage, percent, false, r, msg);
 }
 
+void TGraphic::Changed() {
+  if (OnChange) OnChange(this);
+}
+
 }  // namespace vcl

@@ -25,8 +25,8 @@ class EInvalidGraphic : public std::runtime_error {
 };
 
 enum class TProgressStage { psStarting, psRunning, psEnding };
-using TProgressEvent = std::function<void(TObject* Sender, TProgressStage Stage, int PercentDone,
-                                          bool RedrawNow, const RECT& R, const std::wstring& Msg)>;
+using TProgressEvent = std::function<void(TObject* Sender, TProgressStage Stage, int PercentDone, bool RedrawNow,
+                                          const RECT& R, const std::wstring& Msg)>;
 
 class TGraphic : public TObject {
  public:
@@ -46,13 +46,25 @@ class TGraphic : public TObject {
   // kinds cannot be converted.
   virtual void Assign(const TGraphic& source) = 0;
   virtual std::unique_ptr<TGraphic> Clone() const = 0;
+  // Lets a picture kind put itself into another kind it knows how to fill (a
+  // JPEG picture into a bitmap); false when it cannot, and the destination then
+  // decides what to do.
+  virtual bool AssignTo(TGraphic& /*destination*/) const { return false; }
 
   // Draw with the picture's transparent colour left out (where the kind supports it).
   bool Transparent = false;
   TProgressEvent OnProgress;
+  // Fired after the picture changed its size, format or contents as a whole.
+  TNotifyEvent OnChange;
 
  protected:
+  TGraphic() = default;
+  // Copies carry the picture, not the event handlers of the original.
+  TGraphic(const TGraphic& other) : TObject(), Transparent(other.Transparent) {}
+  TGraphic& operator=(const TGraphic&) = delete;
+
   void Progress(TProgressStage stage, int percent, const std::wstring& msg = {});
+  void Changed();
 };
 
 // Bytes of a whole file; throws EInvalidGraphic when the file cannot be read.
