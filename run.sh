@@ -29,7 +29,7 @@ if [ -n "${DISPLAY:-}" ] && [ -z "${PELINDRA_HEADLESS:-}" ]; then
   PELINDRA_USE_DISPLAY=1 exec scripts/wine run "$build" "$build/win32/Pelindra.exe" "${args[@]}"
 fi
 
-pelindra_session
+wine_up
 trap 'scripts/wine stop "$build"' EXIT
 pelindra_start "${args[@]}"
 wid=$(pelindra_window)

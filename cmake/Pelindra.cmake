@@ -8,6 +8,10 @@ endif()
 # Warnings as errors, for our own targets only (third-party code is built as it comes).
 function(pelindra_defaults target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    # GCC 12 reports false -Wrestrict overlaps inside std::string at -O2 and above.
+    target_compile_options(${target} PRIVATE -Wno-restrict)
+  endif()
   if(WIN32)
     target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                                                  _WIN32_WINNT=0x0601 WINVER=0x0601)

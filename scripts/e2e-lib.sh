@@ -1,7 +1,7 @@
 # Shell functions for driving Pelindra.exe under Wine as a person would.
 # Source it with root (the source tree) and build (a win64 build tree) set.
 
-pelindra_session() {
+wine_up() {
   "$root/scripts/wine" start "$build" >/dev/null
   eval "$("$root/scripts/wine" env "$build")"
 }

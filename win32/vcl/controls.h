@@ -63,6 +63,8 @@ class TControl : public TObject {
   TFontSpec& Font() { return font_; }
   const TFontSpec& Font() const { return font_; }
   void SetFont(const TFontSpec& f);
+  // The help text shown when the mouse rests on the control.
+  std::wstring Hint;
   // A control without a window of its own lets the parent's colour show through.
   bool ParentColor = false;
 

@@ -54,6 +54,22 @@ bool TFileDialog::Execute() {
   return true;
 }
 
+std::function<bool(TColorDialog&)> TColorDialog::TestHook;
+
+bool TColorDialog::Execute() {
+  if (TestHook) return TestHook(*this);
+  static COLORREF custom[16] = {};
+  CHOOSECOLORW cc{};
+  cc.lStructSize = sizeof cc;
+  cc.hwndOwner = ownerWindow();
+  cc.rgbResult = Color;
+  cc.lpCustColors = custom;
+  cc.Flags = CC_RGBINIT | CC_FULLOPEN;
+  if (!ChooseColorW(&cc)) return false;
+  Color = cc.rgbResult;
+  return true;
+}
+
 int MessageBox(const std::wstring& text, const std::wstring& caption, UINT flags) {
   if (MessageBoxHook) return MessageBoxHook(text, caption, flags);
   return MessageBoxW(ownerWindow(), text.c_str(), caption.c_str(), flags);

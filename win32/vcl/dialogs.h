@@ -44,6 +44,15 @@ class TSaveDialog : public TFileDialog {
   bool IsSave() const override { return true; }
 };
 
+class TColorDialog : public TObject {
+ public:
+  COLORREF Color = RGB(0, 0, 0);
+  // Shows the dialog; true when the user chose a colour (then in Color).
+  bool Execute();
+  // Answers every Execute instead of the system's dialog while set.
+  static std::function<bool(TColorDialog&)> TestHook;
+};
+
 // A message box owned by the active window; returns the button (IDOK, IDYES ...).
 int MessageBox(const std::wstring& text, const std::wstring& caption, UINT flags);
 // An information box with the application's title and an OK button.

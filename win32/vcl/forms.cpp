@@ -154,7 +154,23 @@ void TForm::Close() {
     Hide();
 }
 
+std::function<void(TForm&)> TForm::ModalHook;
+
 TModalResult TForm::ShowModal() {
+  if (ModalHook) {
+    ModalResult = mrNone;
+    modal_ = true;
+    Activate();
+    try {
+      ModalHook(*this);
+    } catch (...) {
+      modal_ = false;
+      throw;
+    }
+    modal_ = false;
+    if (ModalResult == mrNone) ModalResult = mrCancel;
+    return ModalResult;
+  }
   std::vector<HWND> disabled;
   Application->ForEachForm([&](TForm* f) {
     if (f != this && f->Handle() && IsWindowVisible(f->Handle()) && IsWindowEnabled(f->Handle())) {

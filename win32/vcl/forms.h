@@ -46,6 +46,9 @@ class TForm : public TWinControl {
   // Shows the form modally and returns its ModalResult.
   TModalResult ShowModal();
   TModalResult ModalResult = mrNone;
+  // Answers every ShowModal instead of the user while set: it gets the form
+  // (activated, as the user would see it), works its controls and returns.
+  static std::function<void(TForm&)> ModalHook;
   bool Modal() const { return modal_; }
   // The form is the one the application last activated.
   bool Active() const;
