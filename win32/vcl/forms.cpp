@@ -75,15 +75,14 @@ void TForm::SetFormStyle(TFormStyle s) {
 void TForm::SetWindowState(TWindowState s) {
   windowState_ = s;
   if (!handle_ || !visible_) return;
-  ShowWindow(handle_, s == TWindowState::wsMaximized ? SW_SHOWMAXIMIZED
+  ShowWindow(handle_, s == TWindowState::wsMaximized   ? SW_SHOWMAXIMIZED
                       : s == TWindowState::wsMinimized ? SW_SHOWMINIMIZED
                                                        : SW_SHOWNORMAL);
 }
 
 void TForm::SetClientSize(int w, int h) {
   RECT r{0, 0, w, h};
-  AdjustWindowRectEx(&r, DWORD(GetWindowLongW(handle_, GWL_STYLE)), FALSE,
-                     DWORD(GetWindowLongW(handle_, GWL_EXSTYLE)));
+  AdjustWindowRectEx(&r, DWORD(GetWindowLongW(handle_, GWL_STYLE)), FALSE, DWORD(GetWindowLongW(handle_, GWL_EXSTYLE)));
   SetBounds(Left(), Top(), r.right - r.left, r.bottom - r.top);
 }
 
@@ -123,7 +122,8 @@ void TForm::BringToFront() {
   if (!handle_) return;
   SetWindowPos(handle_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   SetForegroundWindow(handle_);
-  ::SetFocus(handle_);
+  const HWND focus = GetFocus();
+  if (focus != handle_ && !IsChild(handle_, focus)) ::SetFocus(handle_);
 }
 
 bool TForm::Active() const { return Application && Application->ActiveForm() == this; }
@@ -225,17 +225,25 @@ void TForm::KeyDown(WORD& key, TShiftState shift) {
 LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_ACTIVATE:
-      if (LOWORD(wp) != WA_INACTIVE && Application) Application->FormActivated(this);
-      break;
-    case WM_CLOSE:
-      Close();
+      if (LOWORD(wp) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        focusedControl_ = focus && IsChild(Handle(), focus) ? focus : nullptr;
+        break;
+      }
+      // The system would give the keyboard to the form itself: give it back to the control that
+      // had it (a colour dialog or message box closing must not leave an edit without its caret).
+      if (!HIWORD(wp)) {
+        const HWND back = focusedControl_;
+        if (back && IsChild(Handle(), back) && IsWindowVisible(back) && IsWindowEnabled(back))
+          ::SetFocus(back);
+        else
+          ::SetFocus(Handle());
+      }
+      if (Application) Application->FormActivated(this);
       return 0;
-    case WM_MOVE:
-      readBounds();
-      return 0;
-    case WM_SIZE:
-      readBounds();
-      break;
+    case WM_CLOSE: Close(); return 0;
+    case WM_MOVE: readBounds(); return 0;
+    case WM_SIZE: readBounds(); break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
       WORD key = WORD(wp);
@@ -253,8 +261,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (OnKeyPress) OnKeyPress(this, ch);
       return 0;
     }
-    default:
-      break;
+    default: break;
   }
   return TWinControl::WndProc(msg, wp, lp);
 }

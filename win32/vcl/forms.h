@@ -90,6 +90,7 @@ class TForm : public TWinControl {
   TFormStyle formStyle_ = TFormStyle::fsNormal;
   TWindowState windowState_ = TWindowState::wsNormal;
   bool modal_ = false;
+  HWND focusedControl_ = nullptr;  // the control that had the keyboard when the form lost it
   bool shownOnce_ = false;
   bool inBoundsChange_ = false;
 };

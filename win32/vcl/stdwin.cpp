@@ -117,8 +117,7 @@ void TRadioButton::Command(WORD code) {
 
 // -------------------------------------------------------------------- edits
 
-TEdit::TEdit(TWinControl* parent)
-    : TStdControl(parent, L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE) {
+TEdit::TEdit(TWinControl* parent) : TStdControl(parent, L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE) {
   SetBounds(0, 0, 121, 21);
 }
 
@@ -133,6 +132,7 @@ void TEdit::SetText(const std::wstring& text) { SetWindowTextW(handle_, text.c_s
 
 void TEdit::Command(WORD code) {
   if (code == EN_CHANGE && OnChange) OnChange(this);
+  if (code == EN_SETFOCUS && AutoSelect && !(GetKeyState(VK_LBUTTON) & 0x8000)) SendMessageW(handle_, EM_SETSEL, 0, -1);
 }
 
 }  // namespace vcl

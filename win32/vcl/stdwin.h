@@ -64,6 +64,9 @@ class TEdit : public TStdControl {
   explicit TEdit(TWinControl* parent);
   std::wstring Text() const;
   void SetText(const std::wstring& text);
+  // Entering the edit from the keyboard or by program selects its whole text, so typing
+  // replaces it; a click places the caret where it lands.
+  bool AutoSelect = true;
   TNotifyEvent OnChange;
   void Command(WORD code) override;
 };
