@@ -62,6 +62,15 @@ void TViewForm::AfterEdit() {
   FileInfo(imaging::WorkFile(L"Temp" + vcl::LowerCase(imaging::ConvExt)));
 }
 
+bool TViewForm::SaveCheck() {
+  const std::wstring& name = SaveDialog1->FileName;
+  CurrentExt = vcl::UpperCase(ExtractFileExt(name)).substr(0, 4);
+  if (!FileExists(name)) return true;
+  const std::wstring question =
+      L"Wavefile " + ExtractFileName(name) + L" exsists !\n\r\n\rOverwrite ?";
+  return vcl::MessageBox(question, L"Confirm", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 void TViewForm::Desktop1Click(vcl::TObject* Sender) {
   auto* item = static_cast<vcl::TMenuItem*>(Sender);
   // Prologue.

@@ -118,6 +118,10 @@ class TViewForm : public vcl::TForm {
   void SetUndo();
   // What every edit does afterwards: rescale, refresh the information menu.
   void AfterEdit();
+  // Before a save: CurrentExt takes the chosen name's kind; an existing file of that name is
+  // replaced only if the user agrees. It stays on disk until the new one is complete, which the
+  // savers make sure of by writing beside it and moving over it.
+  bool SaveCheck();
   // The hourglass shows while a command runs.
   bool BusyCursor = false;
 

@@ -291,5 +291,36 @@ TEST_F(Commands, InformationLines) {
   EXPECT_EQ(app::TViewForm::FileSizeText(1025, L','), L"Filesize 1,001 KB");
 }
 
+// The overwrite question, and the existing file left in place whatever the answer: the save
+// that follows replaces it only once the new file is complete.
+TEST_F(Commands, SaveCheckAsksBeforeReplacing) {
+  const std::wstring existing = dir / L"Picture.jpeg";
+  vcl::WriteFileBytes(existing, std::vector<std::uint8_t>{1, 2, 3});
+  int answer = IDNO;
+  std::vector<std::wstring> captions;
+  vcl::MessageBoxHook = [&](const std::wstring& text, const std::wstring& caption, UINT flags) {
+    messages.push_back(text);
+    captions.push_back(caption);
+    EXPECT_EQ(flags & MB_TYPEMASK, UINT(MB_YESNO));
+    return answer;
+  };
+
+  view->SaveDialog1->FileName = dir / L"new.bmp";
+  EXPECT_TRUE(view->SaveCheck());
+  EXPECT_EQ(view->CurrentExt, L".BMP");
+  EXPECT_TRUE(messages.empty());
+
+  view->SaveDialog1->FileName = existing;
+  EXPECT_FALSE(view->SaveCheck());
+  EXPECT_EQ(view->CurrentExt, L".JPE");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], L"Wavefile Picture.jpeg exsists !\n\r\n\rOverwrite ?");
+  EXPECT_EQ(captions[0], L"Confirm");
+
+  answer = IDYES;
+  EXPECT_TRUE(view->SaveCheck());
+  EXPECT_TRUE(FileExists(existing));
+}
+
 }  // namespace
 }  // namespace pelindra::test

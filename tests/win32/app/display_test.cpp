@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "engine/base/numbers.h"
 #include "tests/win32/app/viewer_fixture.h"
 #include "win32/system/win.h"
@@ -136,6 +139,50 @@ TEST_F(Display, ConvertersThatProduceNothingSayWhat) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], L"Unknow File Format!!");
   EXPECT_FALSE(FileExists(TempFolder() + L"\\Wpg.exe"));
+}
+
+// Every picture of the sample corpus is shown or refused without harm. TIFF and WPG files go
+// through their carried converters, which must show all but the files made to break readers,
+// refusing those with the converter's message and never staying behind in the work folder.
+TEST_F(Display, CorpusPicturesAreShownOrRefused) {
+  if (!haveTestdata()) GTEST_SKIP() << "no sample corpus";
+  const auto hostile = [](const std::filesystem::path& p) {
+    const std::string name = p.filename().string();
+    for (const char* mark : {"crash-", "oom-", "segfault", "seek_too_large", "ofz", "loop", "wrong_bits"})
+      if (name.find(mark) != std::string::npos) return true;
+    return p.parent_path().filename() == "fail";
+  };
+  struct Kind {
+    const char* folder;
+    const wchar_t* refusal;  // the converter's message, or none for pictures read directly
+  };
+  for (const Kind kind : {Kind{"tiff", L"Unknow Tiff Format!!"}, Kind{"wpg", L"Unknow File Format!!"},
+                          Kind{"jpeg", nullptr}, Kind{"ico", nullptr}, Kind{"wmf", nullptr},
+                          Kind{"emf", nullptr}}) {
+    int files = 0, shown = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(testdata(kind.folder))) {
+      if (!entry.is_regular_file()) continue;
+      const std::filesystem::path& file = entry.path();
+      SCOPED_TRACE(file.string());
+      ++files;
+      messages.clear();
+      view->Image1->Picture().SetGraphic(nullptr);
+      view->CurrentFile = file.wstring();
+      std::replace(view->CurrentFile.begin(), view->CurrentFile.end(), L'/', L'\\');
+      view->CheckFile();
+      if (view->Image1->Picture().Width() > 0) {
+        EXPECT_TRUE(messages.empty());
+        ++shown;
+      } else if (kind.refusal) {
+        EXPECT_TRUE(hostile(file));
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_TRUE(messages[0].ends_with(kind.refusal)) << vcl::Narrow(messages[0]);
+      }
+      EXPECT_FALSE(FileExists(TempFolder() + L"\\Tif2Bmp.exe"));
+      EXPECT_FALSE(FileExists(TempFolder() + L"\\Wpg.exe"));
+    }
+    EXPECT_GT(shown, files / 2) << kind.folder;
+  }
 }
 
 TEST_F(Display, ProgressShowsTheGaugeInTheMiddle) {
