@@ -20,7 +20,7 @@ build() {
   echo "== build $preset"
   if ! { cmake --preset "$preset" >"$logs/configure-$preset.log" 2>&1 &&
          cmake --build --preset "$preset" >"$logs/build-$preset.log" 2>&1; }; then
-    tail -40 "$logs/configure-$preset.log" "$logs/build-$preset.log" >&2
+    tail -n 40 "$logs/configure-$preset.log" "$logs/build-$preset.log" >&2
     result[$preset]="build failed (see build/logs/build-$preset.log)"
     failed=1
     return 1

@@ -102,13 +102,7 @@ struct EarlierInstance {
   HWND wnd = nullptr;
   explicit EarlierInstance(const std::wstring& title) {
     WNDCLASSW wc{};
-    wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-      if (m == WM_CLOSE) {
-        ++closes;
-        return 0;
-      }
-      return DefWindowProcW(h, m, w, l);
-    };
+    wc.lpfnWndProc = WndProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"EarlierInstance";
     RegisterClassW(&wc);
@@ -116,6 +110,13 @@ struct EarlierInstance {
                         GetModuleHandleW(nullptr), nullptr);
   }
   ~EarlierInstance() { DestroyWindow(wnd); }
+  static LRESULT CALLBACK WndProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_CLOSE) {
+      ++closes;
+      return 0;
+    }
+    return DefWindowProcW(h, m, w, l);
+  }
 };
 
 TEST_F(StartUp, AnEarlierInstanceIsClosedAndItsPlaceTaken) {
