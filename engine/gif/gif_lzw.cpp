@@ -344,14 +344,27 @@ void TLZWEncoder::Compress() {
   next_free_ = clear_code_ + 2;
   EmitClear();
   int prefix = NextPixel();
-  // The rest row by row: the same visiting order as NextPixel, without its per-pixel bookkeeping.
+  // The rest row by row, in the same visiting order as NextPixel. The packer's state lives in
+  // locals while a row runs (what Output does, without its call and its clear-code test: a code
+  // emitted here never directly follows a clear code, whose own Output already reset the width).
+  std::uint32_t acc = accumulator_;
+  int bits = pending_bits_, width = code_width_, maxCode = max_code_, nextFree = next_free_;
+  // Whole bytes gather here and go to the writer in runs; a code adds at most two.
+  std::array<std::uint8_t, 1024> out;
+  std::size_t outCount = 0;
+  const auto save = [&] {
+    writer_->WriteBytes(out.data(), outCount);
+    outCount = 0;
+    accumulator_ = acc, pending_bits_ = bits, code_width_ = width, max_code_ = maxCode, next_free_ = nextFree;
+  };
+  const int colors = color_count_;
   while (pixels_left_ > 0) {
     if (row_left_ == 0) NextRow();
     const std::uint8_t* p = cursor_;
     const int n = row_left_;
     for (int x = 0; x < n; ++x) {
       const int pixel = p[x];
-      if (pixel >= color_count_) GIFError("Color not in color table");
+      if (pixel >= colors) GIFError("Color not in color table");
       const std::uint32_t key = std::uint32_t(prefix) << 8 | std::uint32_t(pixel);
       int empty;
       const int code = table_.Lookup(key, empty);
@@ -359,17 +372,36 @@ void TLZWEncoder::Compress() {
         prefix = code;
         continue;
       }
-      TLZWEncoder::Output(prefix);
+      acc |= std::uint32_t(prefix) << bits;
+      bits += width;
+      out[outCount] = std::uint8_t(acc);
+      out[outCount + 1] = std::uint8_t(acc >> 8);
+      const int whole = bits >> 3;
+      outCount += std::size_t(whole);
+      acc >>= 8 * whole;
+      bits -= 8 * whole;
+      if (nextFree > maxCode) {
+        ++width;
+        maxCode = width == 12 ? 4096 : (1 << width) - 1;
+      }
       prefix = pixel;
-      if (next_free_ >= 4095)
+      if (nextFree >= 4095) {
+        save();
         TLZWEncoder::EmitClear();
-      else
-        table_.Store(empty, key, next_free_++);
+        acc = accumulator_, bits = pending_bits_, width = code_width_, maxCode = max_code_, nextFree = next_free_;
+      } else {
+        table_.Store(empty, key, nextFree++);
+        if (outCount > out.size() - 2) {
+          writer_->WriteBytes(out.data(), outCount);
+          outCount = 0;
+        }
+      }
     }
     cursor_ += n;
     row_left_ = 0;
     pixels_left_ -= n;
   }
+  save();
   prefix_ = prefix;
   TLZWEncoder::Output(prefix_);
 }

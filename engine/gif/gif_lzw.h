@@ -3,8 +3,10 @@
 // and the two encoders (a hash-table LZW compressor and a run-length coder
 // whose output every GIF decoder reads as ordinary LZW).
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/gif/gif_stream.h"
 
@@ -28,6 +30,16 @@ class TGIFWriter {
   void WriteByte(std::uint8_t value) {
     buffer_[1 + count_++] = value;
     if (count_ == 255) Flush();
+  }
+  void WriteBytes(const std::uint8_t* data, std::size_t n) {
+    while (n > 0) {
+      const std::size_t take = std::min(n, std::size_t(255 - count_));
+      std::memcpy(&buffer_[std::size_t(1 + count_)], data, take);
+      count_ += int(take);
+      data += take;
+      n -= take;
+      if (count_ == 255) Flush();
+    }
   }
   // A writer cannot be read or positioned.
   [[noreturn]] void Read();
