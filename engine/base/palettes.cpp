@@ -1,5 +1,7 @@
 #include "engine/base/palettes.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <stdexcept>
 
@@ -60,7 +62,8 @@ std::vector<RgbQuad> standardPalette(int bitsPerPixel) {
 NearestColor::NearestColor(std::span<const RgbQuad> table)
     : table_(table.begin(), table.begin() + std::ptrdiff_t(std::min<std::size_t>(table.size(), 256))),
       keys_(kCells, kEmptyCell),
-      answers_(kCells, 0) {}
+      answers_(kCells, 0),
+      candidates_(table_.size() > 16 ? kBlocks : 0) {}
 
 unsigned NearestColor::operator()(Color color) {
   color &= 0xffffff;
@@ -72,6 +75,48 @@ unsigned NearestColor::operator()(Color color) {
   return answers_[cell];
 }
 
-unsigned NearestColor::search(Color color) const { return nearestEntry(table_, color); }
+unsigned NearestColor::search(Color color) {
+  // Small tables are searched whole; the block lists pay off from a few dozen entries.
+  if (candidates_.empty()) return nearestEntry(table_, color);
+  const int channel[3] = {int(redOf(color)), int(greenOf(color)), int(blueOf(color))};
+  const std::size_t block = std::size_t(channel[0] >> kBlockShift) << (2 * (8 - kBlockShift)) |
+                            std::size_t(channel[1] >> kBlockShift) << (8 - kBlockShift) |
+                            std::size_t(channel[2] >> kBlockShift);
+  std::vector<std::uint8_t>& list = candidates_[block];
+  if (list.empty()) {
+    const int size = 1 << kBlockShift;
+    int low[3], high[3];
+    for (int c = 0; c < 3; ++c) {
+      low[c] = channel[c] >> kBlockShift << kBlockShift;
+      high[c] = low[c] + size - 1;
+    }
+    std::vector<long> nearest(table_.size());
+    long bound = std::numeric_limits<long>::max();
+    for (std::size_t i = 0; i < table_.size(); ++i) {
+      const int entry[3] = {table_[i].red, table_[i].green, table_[i].blue};
+      long nearSum = 0, farSum = 0;
+      for (int c = 0; c < 3; ++c) {
+        const long near = entry[c] < low[c] ? low[c] - entry[c] : entry[c] > high[c] ? entry[c] - high[c] : 0;
+        const long far = std::max(std::abs(entry[c] - low[c]), std::abs(entry[c] - high[c]));
+        nearSum += near * near;
+        farSum += far * far;
+      }
+      nearest[i] = nearSum;
+      bound = std::min(bound, farSum);
+    }
+    for (std::size_t i = 0; i < table_.size(); ++i)
+      if (nearest[i] <= bound) list.push_back(std::uint8_t(i));
+  }
+  unsigned best = list.front();
+  long bestDistance = std::numeric_limits<long>::max();
+  for (const std::uint8_t i : list) {
+    const long dr = long(table_[i].red) - channel[0];
+    const long dg = long(table_[i].green) - channel[1];
+    const long db = long(table_[i].blue) - channel[2];
+    const long d = dr * dr + dg * dg + db * db;
+    if (d < bestDistance) bestDistance = d, best = i;
+  }
+  return best;
+}
 
 }  // namespace pelindra

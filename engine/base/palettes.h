@@ -29,14 +29,15 @@ std::vector<RgbQuad> standardPalette(int bitsPerPixel);
 
 // Nearest entry of a colour table by squared RGB distance, the first entry
 // winning ties. Answers are remembered per exact colour, so repeated colours
-// cost one probe.
+// cost one probe; a new colour is compared only with the entries that can be
+// nearest anywhere in its 16 x 16 x 16 block of the colour cube.
 class NearestColor {
  public:
   explicit NearestColor(std::span<const RgbQuad> table);
   unsigned operator()(Color color);
 
  private:
-  unsigned search(Color color) const;
+  unsigned search(Color color);
 
   std::vector<RgbQuad> table_;
   // Direct-mapped cache: the colour with its answer in the low byte. An
@@ -44,6 +45,13 @@ class NearestColor {
   static constexpr std::size_t kCells = 1 << 14;
   std::vector<std::uint32_t> keys_;
   std::vector<std::uint8_t> answers_;
+  // Per block of the cube, built on first use: the entries, in table order,
+  // whose nearest point of the block is no farther than the smallest
+  // farthest-point distance of any entry. Every entry that is nearest (or
+  // equally near) for some colour of the block is among them.
+  static constexpr int kBlockShift = 4;
+  static constexpr std::size_t kBlocks = 1 << (3 * (8 - kBlockShift));
+  std::vector<std::vector<std::uint8_t>> candidates_;
 };
 
 }  // namespace pelindra

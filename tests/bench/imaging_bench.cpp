@@ -1,5 +1,5 @@
 // Picture operations on a 4000 x 3000 24-bit picture: rotation by an arbitrary
-// angle, grayscale and resizing to half. "s_per_MP" is the time per megapixel
+// angle, grayscale, resizing to half and reduction to 4 and 8 bits. "s_per_MP" is the time per megapixel
 // of the source picture.
 
 #include <benchmark/benchmark.h>
@@ -59,6 +59,13 @@ void BM_ResizeHalf(benchmark::State& state) {
   Report(state);
 }
 BENCHMARK(BM_ResizeHalf)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Reduce(benchmark::State& state) {
+  const auto format = state.range(0) == 8 ? PixelFormat::Bits8 : PixelFormat::Bits4;
+  for (auto _ : state) benchmark::DoNotOptimize(imaging::ConvertDepth(Picture(), format));
+  Report(state);
+}
+BENCHMARK(BM_Reduce)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -43,6 +43,23 @@ TEST(Palettes, NearestColourPicksTheFirstOfEquallyNearEntries) {
   EXPECT_EQ(NearestColor({})(rgb(1, 2, 3)), 0u);
 }
 
+// The block lists must give exactly what a search of the whole table gives, ties included.
+TEST(Palettes, NearestColourEqualsTheWholeTableSearch) {
+  std::uint32_t seed = 7;
+  const auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  std::vector<RgbQuad> clustered;  // many near and equal entries, where pruning could go wrong
+  for (int i = 0; i < 256; ++i) clustered.push_back(toQuad(rgb(100 + next() % 8, 100 + next() % 8, next() % 256)));
+  std::vector<RgbQuad> random;
+  for (int i = 0; i < 200; ++i) random.push_back(toQuad(next() & 0xffffff));
+  for (const auto& table : {halftonePalette(), clustered, random}) {
+    NearestColor nearest(table);
+    for (int i = 0; i < 200000; ++i) {
+      const Color c = next() >> 8;
+      ASSERT_EQ(nearest(c), nearestEntry(table, c)) << std::hex << c;
+    }
+  }
+}
+
 Dib colourfulPicture() {
   Dib dib(4, 2, 24);
   const Color colours[] = {rgb(0, 0, 0),       rgb(0x80, 0, 0), rgb(0xff, 0xff, 0),    rgb(0x10, 0x10, 0xf0),
