@@ -242,7 +242,7 @@ namespace {
 
 Palette GrayPalette(std::initializer_list<int> levels) {
   Palette p;
-  for (int v : levels) p.push_back({std::uint8_t(v), std::uint8_t(v), std::uint8_t(v), PC_NOCOLLAPSE});
+  for (int v : levels) p.push_back({std::uint8_t(v), std::uint8_t(v), std::uint8_t(v), kPaletteNoCollapse});
   return p;
 }
 
@@ -269,7 +269,7 @@ std::unique_ptr<GIFBitmap> ReduceColors(Dib& source, TColorReduction method, TDi
       break;
     case TColorReduction::Grays256:
       for (int i = 0; i < 256; ++i)
-        palette.push_back({std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), PC_NOCOLLAPSE});
+        palette.push_back({std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), kPaletteNoCollapse});
       lookup = std::make_unique<TGrayScaleLookup>();
       break;
     case TColorReduction::WebCube216:

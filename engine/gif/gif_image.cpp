@@ -253,7 +253,7 @@ PaletteHandle TGIFColorMap::MakePaletteHandle() const {
   Palette entries(static_cast<std::size_t>(count_));
   for (int i = 0; i < count_; ++i) {
     const TGIFColor& c = data_[std::size_t(i)];
-    entries[std::size_t(i)] = {c.Red, c.Green, c.Blue, PC_NOCOLLAPSE};
+    entries[std::size_t(i)] = {c.Red, c.Green, c.Blue, kPaletteNoCollapse};
   }
   return MakePalette(std::move(entries));
 }

@@ -46,7 +46,7 @@ struct PaletteEntry {
   std::uint8_t red = 0, green = 0, blue = 0, flags = 0;
   friend bool operator==(const PaletteEntry&, const PaletteEntry&) = default;
 };
-constexpr std::uint8_t PC_NOCOLLAPSE = 0x04;
+constexpr std::uint8_t kPaletteNoCollapse = 0x04;
 using Palette = std::vector<PaletteEntry>;
 // A palette is shared and compared by identity, as palette handles are; null is "none".
 using PaletteHandle = std::shared_ptr<const Palette>;

@@ -5,6 +5,7 @@
 #include "win32/app/view_form.h"
 #include "win32/cad/hpgl_form.h"
 #include "win32/cad/option_form.h"
+#include "win32/gif/gif_graphic.h"
 #include "win32/imaging/gif_form.h"
 #include "win32/imaging/jpg_form.h"
 #include "win32/imaging/resize_form.h"
@@ -16,6 +17,7 @@
 namespace pelindra::app {
 
 void CreateForms(vcl::TApplication& application) {
+  gif::RegisterGifPicture();
   application.CreateForm<TViewForm>();
   application.CreateForm<print::TPrinterForm>();
   application.CreateForm<imaging::TRotateForm>();

@@ -6,8 +6,7 @@
 #include "engine/base/numbers.h"
 #include "win32/app/view_form.h"
 #include "win32/cad/hpgl_form.h"
-#include "win32/imaging/graph_conv.h"
-#include "win32/print/scanning.h"
+#include "win32/gif/gif_graphic.h"
 #include "win32/imaging/graph_conv.h"
 #include "win32/print/scanning.h"
 #include "win32/system/runf.h"
@@ -145,13 +144,18 @@ void TViewForm::ShowPic() {
 }
 
 void TViewForm::ShowGif() {
-  // GIF pictures are read by the GIF picture class once it is registered with
-  // the picture view; until then they show like any other picture it reads.
+  // Still pictures for now: an animation shows its first frame.
   try {
-    Image1->Picture().LoadFromFile(CurrentFile);
-    IsAnimated = false;
-    ScalePic(Image1->Picture().Width(), Image1->Picture().Height());
+    auto picture = std::make_unique<gif::TGIFGraphic>();
+    picture->LoadFromFile(CurrentFile);
+    IsAnimated = picture->FrameCount() > 2;
+    PicturePixelFormat = picture->Bitmap().PixelFormat();
+    IsTransparent = picture->HasTransparency();
+    const int width = picture->Width(), height = picture->Height();
+    Image1->Picture().SetGraphic(std::move(picture));
+    ScalePic(width, height);
   } catch (...) {
+    // An unreadable picture leaves the window as it was.
   }
 }
 
@@ -246,8 +250,8 @@ void TViewForm::ScalePic(int width, int height) {
   Image2->SetVisible(false);
   Item(L"N4")->SetEnabled(true);
   if (IsAnimated) Item(L"Color1")->SetCaption(L"Animation");
-  for (const wchar_t* item : {L"Copy1", L"Print1", L"Rotate1", L"N8", L"Convert1", L"N4", L"Mirror1", L"Crop1",
-                              L"Croptofit1"})
+  for (const wchar_t* item :
+       {L"Copy1", L"Print1", L"Rotate1", L"N8", L"Convert1", L"N4", L"Mirror1", L"Crop1", L"Croptofit1"})
     Item(item)->SetVisible(!IsAnimated);
   ClientArea->SetVisible(!IsAnimated);
 
@@ -290,8 +294,9 @@ void TViewForm::ScalePic(int width, int height) {
     if (auto l = parseInt(vcl::Narrow(ReadSetting(L"MovedL")))) SetLeft(*l);
     if (auto t = parseInt(vcl::Narrow(ReadSetting(L"MovedT")))) SetTop(*t);
   }
-  Item(L"Format1")->SetCaption(L"Format = " + std::to_wstring(pictureWidth) + L" x " +
-                               std::to_wstring(pictureHeight) + L"  (" + vcl::LowerCase(CurrentExt) + L")");
+  Item(L"Format1")
+      ->SetCaption(L"Format = " + std::to_wstring(pictureWidth) + L" x " + std::to_wstring(pictureHeight) + L"  (" +
+                   vcl::LowerCase(CurrentExt) + L")");
   if (CurrentExt == L".BMP")
     if (auto* bitmap = dynamic_cast<vcl::TBitmap*>(Image1->Picture().Graphic()))
       PicturePixelFormat = bitmap->PixelFormat();

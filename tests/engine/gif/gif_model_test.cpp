@@ -312,7 +312,7 @@ TEST(GifModel, PaletteNeedsSomeColorTable) {
   const PaletteHandle palette = local.GetPalette();
   ASSERT_TRUE(palette);
   EXPECT_EQ(palette->size(), 2u);
-  EXPECT_EQ((*palette)[0], (PaletteEntry{255, 0, 128, PC_NOCOLLAPSE}));
+  EXPECT_EQ((*palette)[0], (PaletteEntry{255, 0, 128, kPaletteNoCollapse}));
 }
 
 TEST(GifModel, AssignCopiesFramesAndSomeSettings) {

@@ -4,7 +4,9 @@
 #include <filesystem>
 
 #include "engine/base/numbers.h"
+#include "engine/gif/gif_image.h"
 #include "tests/win32/app/viewer_fixture.h"
+#include "win32/imaging/graph_conv.h"
 #include "win32/system/win.h"
 #include "win32/vcl/bitmap.h"
 #include "win32/vcl/picture.h"
@@ -154,15 +156,17 @@ TEST_F(Display, CorpusPicturesAreShownOrRefused) {
   };
   struct Kind {
     const char* folder;
-    const wchar_t* refusal;  // the converter's message, or none for pictures read directly
+    const wchar_t* refusal;           // the converter's message, or none for pictures read directly
+    const char* extension = nullptr;  // only files of this extension (the folder holds others too)
   };
-  for (const Kind kind : {Kind{"tiff", L"Unknow Tiff Format!!"}, Kind{"wpg", L"Unknow File Format!!"},
-                          Kind{"jpeg", nullptr}, Kind{"ico", nullptr}, Kind{"wmf", nullptr},
-                          Kind{"emf", nullptr}}) {
+  for (const Kind kind :
+       {Kind{"tiff", L"Unknow Tiff Format!!"}, Kind{"wpg", L"Unknow File Format!!"}, Kind{"jpeg", nullptr},
+        Kind{"gif", nullptr, ".gif"}, Kind{"ico", nullptr}, Kind{"wmf", nullptr}, Kind{"emf", nullptr}}) {
     int files = 0, shown = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(testdata(kind.folder))) {
       if (!entry.is_regular_file()) continue;
       const std::filesystem::path& file = entry.path();
+      if (kind.extension && file.extension() != kind.extension) continue;
       SCOPED_TRACE(file.string());
       ++files;
       messages.clear();
@@ -183,6 +187,36 @@ TEST_F(Display, CorpusPicturesAreShownOrRefused) {
     }
     EXPECT_GT(shown, files / 2) << kind.folder;
   }
+}
+
+// A GIF shows its first frame at the logical screen's size; more than two frames make it an
+// animation (which hides the editing items), a transparent index makes it transparent.
+TEST_F(Display, GifPicturesShowTheirFirstFrame) {
+  TempDir dir;
+  TGIFImage gif;
+  for (const Color colour : {rgb(255, 0, 0), rgb(0, 255, 0), rgb(0, 0, 255)}) {
+    Dib frame(20, 10, 24);
+    for (int y = 0; y < 10; ++y)
+      for (int x = 0; x < 20; ++x) frame.setPixel(x, y, colour);
+    gif.AddFrame(frame);
+  }
+  const std::wstring file = dir / L"anim.gif";
+  vcl::WriteFileBytes(file, gif.SaveToBytes());
+  view->CurrentFile = file;
+  view->CheckFile();
+  EXPECT_EQ(view->CurrentExt, L".GIF");
+  ASSERT_EQ(view->Image1->Picture().Width(), 20);
+  EXPECT_EQ(view->Image1->Picture().Height(), 10);
+  EXPECT_TRUE(view->IsAnimated);
+  EXPECT_EQ(view->PicturePixelFormat, pelindra::PixelFormat::Bits8);
+  EXPECT_EQ(imaging::PictureDib(*view->Image1).pixel(5, 5), rgb(255, 0, 0));
+  EXPECT_FALSE(view->Item(L"Rotate1")->Visible());
+
+  const std::wstring broken = dir / L"broken.gif";
+  vcl::WriteFileBytes(broken, std::vector<std::uint8_t>{'G', 'I', 'F', '8', '9', 'a', 1});
+  view->CurrentFile = broken;
+  view->CheckFile();
+  EXPECT_EQ(view->Image1->Picture().Width(), 20);
 }
 
 TEST_F(Display, ProgressShowsTheGaugeInTheMiddle) {
