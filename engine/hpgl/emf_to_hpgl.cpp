@@ -308,12 +308,14 @@ class Reader {
     std::string s;
     for (std::uint32_t i = 0; i < count; ++i) {
       unsigned c;
+      // In size_t: an offset near 4 GiB must not wrap round to a small one.
+      const std::size_t at = std::size_t(offset) + (wide ? 2 * std::size_t(i) : i);
       if (wide) {
-        need(offset + 2 * i + 2);
-        c = record_[offset + 2 * i] | record_[offset + 2 * i + 1] << 8;
+        need(at + 2);
+        c = record_[at] | record_[at + 1] << 8;
       } else {
-        need(offset + i + 1);
-        c = record_[offset + i];
+        need(at + 1);
+        c = record_[at];
       }
       s += c >= 32 && c < 127 ? char(c) : '?';
     }

@@ -89,8 +89,7 @@ class Writer {
           out += r.kind == 'S' ? "SP" : "VS";
           appendInt(out, r.x);
           break;
-        default:
-          out += "PG";
+        default: out += "PG";
       }
       out += ';';
     }
@@ -509,7 +508,9 @@ class Interpreter {
     step = std::clamp(step, 2 * kPi / 1440, kPi / 4);
     // More than a full turn draws nothing new.
     const Real turns = std::min<Real>(std::fabs(sweep), 2 * kPi);
-    const std::size_t n = std::max<std::size_t>(1, std::size_t(std::ceil(turns / step)));
+    // Not a number (from a hostile sweep or radius): one chord.
+    const Real chords = std::ceil(turns / step);
+    const std::size_t n = chords >= 1 && chords <= 1440 ? std::size_t(chords) : 1;
     std::vector<Vec> points;
     points.reserve(n + 1);
     for (std::size_t i = 0; i <= n; ++i) {
