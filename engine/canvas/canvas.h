@@ -93,6 +93,12 @@ class Canvas {
   virtual void polyline(std::span<const Point> points) = 0;
   // Closed outline through the points, filled with the brush unless it is clear.
   virtual void polygon(std::span<const Point> points) = 0;
+  // Several closed outlines, one after the other (counts holds the number of
+  // points of each), filled together by the alternate rule, so that an outline
+  // inside another cuts a hole. The default fills one polygon that visits every
+  // outline from the first point and comes back the same way (the doubled
+  // edges cancel under the alternate rule), then strokes each outline.
+  virtual void polyPolygon(std::span<const Point> points, std::span<const std::size_t> counts);
   // Ellipse in the box, outlined with the pen and filled with the brush.
   virtual void ellipse(const Rect& box) = 0;
   // Elliptic arc in the box, counter-clockwise from the radial through start to

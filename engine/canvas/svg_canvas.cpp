@@ -1,5 +1,6 @@
 #include "engine/canvas/svg_canvas.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -146,6 +147,21 @@ void SvgCanvas::polygon(std::span<const Point> points) {
   flushPath();
   if (points.empty()) return;
   body_ += "<polygon points=\"" + pointList(points) + "\"" + fillAttribute() + strokeAttributes() + "/>\n";
+}
+
+void SvgCanvas::polyPolygon(std::span<const Point> points, std::span<const std::size_t> counts) {
+  flushPath();
+  std::string d;
+  std::size_t at = 0;
+  for (std::size_t n : counts) {
+    n = std::min(n, points.size() - at);
+    for (std::size_t i = 0; i < n; ++i)
+      d += (i ? " " : "M") + std::to_string(points[at + i].x) + " " + std::to_string(points[at + i].y);
+    if (n > 0) d += "Z";
+    at += n;
+  }
+  if (d.empty()) return;
+  body_ += "<path d=\"" + d + "\" fill-rule=\"evenodd\"" + fillAttribute() + strokeAttributes() + "/>\n";
 }
 
 void SvgCanvas::ellipse(const Rect& box) {

@@ -22,6 +22,7 @@ class SvgCanvas : public Canvas {
 
   void polyline(std::span<const Point> points) override;
   void polygon(std::span<const Point> points) override;
+  void polyPolygon(std::span<const Point> points, std::span<const std::size_t> counts) override;
   void ellipse(const Rect& box) override;
   void arc(const Rect& box, Point start, Point end) override;
   void rectangle(const Rect& box) override;

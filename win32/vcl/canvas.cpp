@@ -1,5 +1,6 @@
 #include "win32/vcl/canvas.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "win32/vcl/bitmap.h"
@@ -124,6 +125,22 @@ void TCanvas::polygon(std::span<const pelindra::Point> points) {
   realizeBrush();
   const auto pts = toPoints(points);
   Polygon(dc_, pts.data(), int(pts.size()));
+}
+
+void TCanvas::polyPolygon(std::span<const pelindra::Point> points, std::span<const std::size_t> counts) {
+  if (!dc_) return;
+  std::vector<INT> sizes;
+  std::size_t used = 0;
+  for (std::size_t n : counts) {
+    n = std::min(n, points.size() - used);
+    if (n > 0) sizes.push_back(INT(n));
+    used += n;
+  }
+  if (sizes.empty()) return;
+  realizePen();
+  realizeBrush();
+  const auto pts = toPoints(points.first(used));
+  PolyPolygon(dc_, pts.data(), sizes.data(), int(sizes.size()));
 }
 
 void TCanvas::ellipse(const pelindra::Rect& b) {

@@ -29,6 +29,7 @@ class TCanvas : public pelindra::Canvas {
   // pelindra::Canvas
   void polyline(std::span<const pelindra::Point> points) override;
   void polygon(std::span<const pelindra::Point> points) override;
+  void polyPolygon(std::span<const pelindra::Point> points, std::span<const std::size_t> counts) override;
   void ellipse(const pelindra::Rect& box) override;
   void arc(const pelindra::Rect& box, pelindra::Point start, pelindra::Point end) override;
   void rectangle(const pelindra::Rect& box) override;

@@ -103,5 +103,28 @@ TEST(SvgCanvas, ClearBrushAndPenGiveNoFillAndNoStroke) {
   EXPECT_EQ(s.find("100%"), std::string::npos);  // no background
 }
 
+// Outlines filled together: a ring inside another is a hole.
+TEST(Canvas, PolyPolygonCutsHoles) {
+  const std::array<Point, 7> points{{{0, 0}, {10, 0}, {10, 10}, {0, 10}, {3, 3}, {6, 3}, {3, 6}}};
+  const std::array<std::size_t, 2> counts{4, 3};
+  RecordingCanvas r;
+  r.setPenColor(rgb(255, 0, 0));
+  r.setBrush({rgb(0, 0, 255), BrushStyle::Solid});
+  r.polyPolygon(points, counts);
+  // One fill out to each further outline and back along the same edge, then
+  // the outlines in the pen.
+  EXPECT_EQ(r.dump(),
+            "polygon 0,0 10,0 10,10 0,10 0,0 3,3 6,3 3,6 3,3 0,0 pen=clear brush=#0000ff\n"
+            "polyline 0,0 10,0 10,10 0,10 0,0 pen=#ff0000/1\n"
+            "polyline 3,3 6,3 3,6 3,3 pen=#ff0000/1\n");
+  EXPECT_EQ(r.pen().color, rgb(255, 0, 0));
+
+  SvgCanvas svg(10, 10, false);
+  svg.polyPolygon(points, counts);
+  EXPECT_NE(svg.svg().find("<path d=\"M0 0 10 0 10 10 0 10ZM3 3 6 3 3 6Z\" fill-rule=\"evenodd\" fill=\"#ffffff\""),
+            std::string::npos)
+      << svg.svg();
+}
+
 }  // namespace
 }  // namespace pelindra
