@@ -46,12 +46,15 @@ background_shown() {
   done
   return 1
 }
+windows_shown() { xdotool search --onlyvisible --classname pelindra.exe | wc -l; }
 # The picture menu, opened with the right button; items are counted from the bottom.
 menu_from_bottom() {
   local x y w h keys=()
   read -r x y w h < <(window_box "$wid")
+  local before
+  before=$(windows_shown)
   xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 3
-  sleep 0.5
+  for _ in $(seq 100); do [ "$(windows_shown)" -gt "$before" ] && break; sleep 0.2; done
   for _ in $(seq "$1"); do keys+=(Up); done
   xdotool key --delay 100 "${keys[@]}" Return
 }
@@ -72,7 +75,7 @@ read -r left top right bottom < <(locate control Color 720) || fail "the colour 
 xdotool mousemove $((left + (right - left) / 16)) $((top + (bottom - top) * 3 / 12)) click 1
 read -r ok_left ok_top _ _ < <(locate control Color 1)
 xdotool mousemove $((ok_left + 10)) $((ok_top + 10)) click 1
-sleep 0.5
+for _ in $(seq 100); do xdotool search --onlyvisible --name '^Color$' >/dev/null || break; sleep 0.2; done
 shot 2-rotate-dialog >/dev/null
 xdotool key Return
 # 640 x 400 turned by 30 degrees: 640 cos 30 + 400 sin 30 = 754.3, 640 sin 30 + 400 cos 30 = 666.4.

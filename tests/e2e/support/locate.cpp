@@ -19,7 +19,7 @@ int usage() {
 
 HWND topLevel(const wchar_t* title) {
   // The window may still be on its way: a dialog opens a moment after the click.
-  for (int tries = 0; tries < 50; ++tries) {
+  for (int tries = 0; tries < 200; ++tries) {
     if (HWND wnd = FindWindowW(nullptr, title); wnd && IsWindowVisible(wnd)) return wnd;
     Sleep(100);
   }
