@@ -212,11 +212,27 @@ TEST_F(Display, GifPicturesShowTheirFirstFrame) {
   EXPECT_EQ(imaging::PictureDib(*view->Image1).pixel(5, 5), rgb(255, 0, 0));
   EXPECT_FALSE(view->Item(L"Rotate1")->Visible());
 
+  // A still GIF takes the editing commands through its bitmap.
+  TGIFImage still;
+  Dib red(8, 4, 24);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x) red.setPixel(x, y, rgb(255, 0, 0));
+  still.AddFrame(red);
+  view->CurrentFile = dir / L"still.gif";
+  vcl::WriteFileBytes(view->CurrentFile, still.SaveToBytes());
+  view->CheckFile();
+  EXPECT_FALSE(view->IsAnimated);
+  ASSERT_TRUE(view->Item(L"Grayscale1")->Visible());
+  view->Item(L"Grayscale1")->Click();
+  EXPECT_EQ(imaging::PictureDib(*view->Image1).pixel(3, 2), rgb(85, 85, 85));
+  view->Item(L"Undo1")->Click();
+  EXPECT_EQ(imaging::PictureDib(*view->Image1).pixel(3, 2), rgb(255, 0, 0));
+
   const std::wstring broken = dir / L"broken.gif";
   vcl::WriteFileBytes(broken, std::vector<std::uint8_t>{'G', 'I', 'F', '8', '9', 'a', 1});
   view->CurrentFile = broken;
   view->CheckFile();
-  EXPECT_EQ(view->Image1->Picture().Width(), 20);
+  EXPECT_EQ(view->Image1->Picture().Width(), 8);
 }
 
 TEST_F(Display, ProgressShowsTheGaugeInTheMiddle) {
