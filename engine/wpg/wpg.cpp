@@ -8,6 +8,8 @@
 #include <numbers>
 #include <tuple>
 
+#include "engine/base/text.h"
+
 namespace pelindra {
 
 namespace {
@@ -868,7 +870,7 @@ class Reader {
         const std::size_t n = f16(0);
         it.points = {{s16(2), s16(4)}};
         if (6 + n > rec_.size()) throw WpgError("damaged record");
-        it.text.assign(rec_.begin() + 6, rec_.begin() + 6 + std::ptrdiff_t(n));
+        it.text = textToUtf8(std::string(rec_.begin() + 6, rec_.begin() + 6 + std::ptrdiff_t(n)));
         it.textHeight = textHeight_;
         it.pen = textColour_;
         picture_.items.push_back(std::move(it));

@@ -228,6 +228,15 @@ TEST(ReadWpg, Version2Bitmaps) {
     for (int x = 0; x < 32; ++x) EXPECT_EQ(bits.index(x, y), x >= 18 ? 1u : 0u) << x << "," << y;
 }
 
+// Text of version 1 files names no encoding: plain bytes are read as Windows-1252.
+TEST(ReadWpg, TextBecomesUtf8) {
+  auto body = le16({6, 100, 200});
+  body.insert(body.end(), {'C', 'a', 'f', 0xE9, ' ', 0x80});
+  const WpgPicture p = ReadWpg(wpg({{0x0C, body}}));
+  ASSERT_EQ(p.items.size(), 1u);
+  EXPECT_EQ(p.items[0].text, "Caf\xC3\xA9 \xE2\x82\xAC");
+}
+
 TEST(ReadWpg, RefusesDamagedAndForeignFiles) {
   EXPECT_THROW(ReadWpg(std::vector<std::uint8_t>(20, 0)), WpgError);
   auto v2 = wpg({});
