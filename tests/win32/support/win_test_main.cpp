@@ -40,15 +40,21 @@ void PumpMessages(int milliseconds) {
   } while (LONG(GetTickCount() - end) < 0);
 }
 
-std::filesystem::path fixture(const std::string& relative) {
-  return std::filesystem::path(PELINDRA_FIXTURES) / relative;
+namespace {
+
+// The build passes Linux paths; under Wine a path without a drive would follow the current
+// drive, which a test may have moved, so they are pinned to the drive of the host's root.
+std::filesystem::path hostPath(const char* path) {
+  return path[0] == '/' ? std::filesystem::path(std::string("Z:") + path) : std::filesystem::path(path);
 }
 
-bool haveTestdata() { return std::filesystem::is_directory(PELINDRA_TESTDATA); }
+}  // namespace
 
-std::filesystem::path testdata(const std::string& relative) {
-  return std::filesystem::path(PELINDRA_TESTDATA) / relative;
-}
+std::filesystem::path fixture(const std::string& relative) { return hostPath(PELINDRA_FIXTURES) / relative; }
+
+bool haveTestdata() { return std::filesystem::is_directory(hostPath(PELINDRA_TESTDATA)); }
+
+std::filesystem::path testdata(const std::string& relative) { return hostPath(PELINDRA_TESTDATA) / relative; }
 
 TempDir::TempDir() {
   std::random_device rd;
