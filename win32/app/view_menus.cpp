@@ -6,7 +6,7 @@ namespace pelindra::app {
 
 namespace {
 
-struct ItemSpec {
+struct MenuEntry {
   const wchar_t* name;
   const wchar_t* caption;
   int depth;  // 0 top level, 1 submenu entry, 2 entry of a submenu's submenu
@@ -16,7 +16,7 @@ struct ItemSpec {
 };
 
 // Picture menu, in menu order.
-const ItemSpec kPictureMenu[] = {
+const MenuEntry kPictureMenu[] = {
     {L"N2", L"&Open", 0},
     {L"NextPicture1", L"Next Picture       -->", 0},
     {L"PrevPicture1", L"Prev Picture      <--", 0},
@@ -73,7 +73,7 @@ const ItemSpec kPictureMenu[] = {
 };
 
 // Start menu.
-const ItemSpec kStartMenu[] = {
+const MenuEntry kStartMenu[] = {
     {L"M2", L"&Open", 0},
     {L"Paste2", L"Paste", 0},
     {L"Print2", L"Print", 0},
@@ -88,14 +88,14 @@ const ItemSpec kStartMenu[] = {
 }  // namespace
 
 void TViewForm::createMenus() {
-  auto build = [this](vcl::TPopupMenu& menu, const ItemSpec* begin, const ItemSpec* end) {
+  auto build = [this](vcl::TPopupMenu& menu, const MenuEntry* begin, const MenuEntry* end) {
     vcl::TMenuItem* parents[3] = {&menu.Items(), nullptr, nullptr};
-    for (const ItemSpec* spec = begin; spec != end; ++spec) {
-      vcl::TMenuItem* item = parents[spec->depth]->Add(spec->name, spec->caption);
-      item->SetVisible(spec->visible);
-      item->SetEnabled(spec->enabled);
-      if (spec->dispatch) item->OnClick = [this](vcl::TObject* sender) { Desktop1Click(sender); };
-      if (spec->depth < 2) parents[spec->depth + 1] = item;
+    for (const MenuEntry* entry = begin; entry != end; ++entry) {
+      vcl::TMenuItem* item = parents[entry->depth]->Add(entry->name, entry->caption);
+      item->SetVisible(entry->visible);
+      item->SetEnabled(entry->enabled);
+      if (entry->dispatch) item->OnClick = [this](vcl::TObject* sender) { Desktop1Click(sender); };
+      if (entry->depth < 2) parents[entry->depth + 1] = item;
     }
   };
   build(*PopupMenu1, std::begin(kPictureMenu), std::end(kPictureMenu));

@@ -51,26 +51,29 @@ Dib PictureDib(vcl::TImage& view) {
   return bitmap.ToDib();
 }
 
+namespace {
+
+// A picture drawn on a white 24-bit bitmap of its size, then reduced to the given depth.
+Dib drawnOnWhite(vcl::TGraphic& graphic, PixelFormat depth) {
+  vcl::TBitmap bitmap(graphic.Width(), graphic.Height(), vcl::pf24bit);
+  bitmap.Canvas().setBrush({RGB(255, 255, 255), pelindra::BrushStyle::Solid});
+  bitmap.Canvas().FillRect(RECT{0, 0, bitmap.Width(), bitmap.Height()});
+  bitmap.Canvas().Draw(0, 0, graphic);
+  return ConvertDepth(bitmap.ToDib(), depth);
+}
+
+}  // namespace
+
 void ToBitmap(vcl::TImage& view) {
   vcl::TGraphic* graphic = view.Picture().Graphic();
   if (graphic && !graphic->Empty()) {
     std::optional<Dib> converted;
     if (isMetafileKind(ConvExt)) {
-      // A drawing becomes an 8-bit bitmap of its size.
-      vcl::TBitmap bitmap(graphic->Width(), graphic->Height(), vcl::pf24bit);
-      bitmap.Canvas().setBrush({RGB(255, 255, 255), pelindra::BrushStyle::Solid});
-      bitmap.Canvas().FillRect(RECT{0, 0, bitmap.Width(), bitmap.Height()});
-      bitmap.Canvas().Draw(0, 0, *graphic);
-      converted = ConvertDepth(bitmap.ToDib(), PixelFormat::Bits8);
+      converted = drawnOnWhite(*graphic, PixelFormat::Bits8);  // a drawing becomes 8-bit
     } else if (ConvExt == L".JPG" || ConvExt == L".GIF" || ConvExt == L".TIF") {
       converted = PictureDib(view);
     } else if (ConvExt == L".ICO") {
-      // An icon is drawn on a 16-colour bitmap of its size.
-      vcl::TBitmap bitmap(graphic->Width(), graphic->Height(), vcl::pf24bit);
-      bitmap.Canvas().setBrush({RGB(255, 255, 255), pelindra::BrushStyle::Solid});
-      bitmap.Canvas().FillRect(RECT{0, 0, bitmap.Width(), bitmap.Height()});
-      bitmap.Canvas().Draw(0, 0, *graphic);
-      converted = ConvertDepth(bitmap.ToDib(), PixelFormat::Bits4);
+      converted = drawnOnWhite(*graphic, PixelFormat::Bits4);  // an icon becomes 16-colour
     }
     if (converted) reloadBitmap(view, *converted);
   }
@@ -115,8 +118,8 @@ bool Rotate(vcl::TImage& view) {
   const PixelFormat target = pictureFormat();
   pictureFormat() = PixelFormat::Bits24;
   const long long degrees = form.Angle();
-  Dib result = imaging::Rotate(picture, NormalizeAngle(degrees), form.BorderColor(),
-                               [] { app::TViewForm::ProcessMessages(); });
+  Dib result =
+      imaging::Rotate(picture, NormalizeAngle(degrees), form.BorderColor(), [] { app::TViewForm::ProcessMessages(); });
   ConvExt = L".BMP";
   if (target != PixelFormat::Bits24 && target != PixelFormat::Bits32) {
     pictureFormat() = target;

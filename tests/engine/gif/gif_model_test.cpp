@@ -18,15 +18,6 @@ Bytes SmallGif() {
   return gif.bytes;
 }
 
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const GIFException& e) {
-    return e.what();
-  }
-  return "";
-}
-
 TEST(GifReader, ReadsWhatItWasGiven) {
   TGIFImage image;
   const Loaded loaded = LoadCollecting(image, SmallGif());

@@ -11,15 +11,6 @@ namespace {
 
 using Pixels = std::vector<std::uint8_t>;
 
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const GIFException& e) {
-    return e.what();
-  }
-  return "";
-}
-
 TEST(GifConvert, TrueColourBitmapWithDefaultSettings) {
   Dib bitmap(5, 3, 24);
   for (int y = 0; y < 3; ++y)

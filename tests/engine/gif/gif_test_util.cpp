@@ -118,4 +118,13 @@ Loaded LoadCollecting(TGIFImage& image, const Bytes& bytes) {
   return result;
 }
 
+std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const GIFException& e) {
+    return e.what();
+  }
+  return "";
+}
+
 }  // namespace pelindra::test

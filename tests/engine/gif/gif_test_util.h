@@ -3,6 +3,7 @@
 // warnings collected.
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -22,6 +23,9 @@ Bytes operator+(Bytes a, const Bytes& b);
 Bytes Head(const Bytes& a, std::size_t n);
 // Splits data into sub-blocks of at most 255 bytes and adds the terminator.
 Bytes SubBlocks(const Bytes& data, std::size_t blockSize = 255, bool terminator = true);
+
+// The message of the GIFException the action raises, or "" when it raises none.
+std::string ErrorOf(const std::function<void()>& action);
 
 // A GIF stream built block by block.
 struct GifBuilder {
